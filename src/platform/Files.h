@@ -1,0 +1,51 @@
+#pragma once
+// Files and folders. Paths are UTF-8 with the system's backslash separators; the Linux backend
+// reads a backslash as its own separator.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/System.h"
+
+namespace kv::platform {
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates the folder and its missing parents; raises EOSError on failure.
+void ForceDirectories(const std::string& path);
+// Deletes a file; false when it failed.
+bool DeleteFile(const std::string& path);
+
+struct TFileSearchInfo {
+  int64_t Size = 0;
+  TDateTime LastWriteTime = 0;  // local time
+};
+// A directory search for one file; nothing when it does not exist.
+std::optional<TFileSearchInfo> FindFile(const std::string& path);
+
+// The system's temporary folder, with a trailing separator.
+std::string TempFolder();
+
+enum class TFileOpenMode { OpenRead, OpenReadWrite, Create };
+enum class TFileShare { DenyNone, DenyWrite, Exclusive };
+enum class TSeekOrigin { Beginning, Current, End };
+
+// An open file; closed when destroyed.
+class IFileHandle {
+ public:
+  virtual ~IFileHandle() = default;
+  // Bytes read or written; raise EOSError on failure.
+  virtual int64_t Read(void* buffer, int64_t count) = 0;
+  virtual int64_t Write(const void* buffer, int64_t count) = 0;
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+  virtual int64_t Size() = 0;
+  virtual void SetSize(int64_t size) = 0;
+};
+
+// Opens a file; raises EOSError with the system's message when it cannot.
+std::unique_ptr<IFileHandle> OpenFile(const std::string& path, TFileOpenMode mode,
+                                      TFileShare share = TFileShare::DenyNone);
+
+}  // namespace kv::platform

@@ -1,0 +1,83 @@
+#pragma once
+// Windows services behind interfaces with a process-wide current instance (Current.h): the Win32
+// backend installs the real ones; the native build has honest equivalents or fakes.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Current.h"
+
+namespace kv::platform {
+
+// Special folder codes (CSIDL) the library asks for.
+constexpr int CSIDL_PERSONAL_CODE = 5;          // the user's documents
+constexpr int CSIDL_APPDATA_CODE = 26;          // per-user application data
+constexpr int CSIDL_COMMON_APPDATA_CODE = 35;   // common application data
+
+class ISpecialFolders {
+ public:
+  virtual ~ISpecialFolders() = default;
+  // The folder's path without a trailing separator; raises EOSError when the system cannot say.
+  virtual std::string GetPath(int csidl) = 0;
+};
+using CurrentSpecialFolders = TCurrent<ISpecialFolders>;
+
+// A file's version resource, as VerQueryValue answers it.
+class IVersionResource {
+ public:
+  virtual ~IVersionResource() = default;
+  // The bytes of "\VarFileInfo\Translation"; empty when absent.
+  virtual std::vector<uint8_t> Translation() const = 0;
+  // The file version of the fixed information ("\"): most and least significant halves.
+  struct TFixed {
+    uint32_t FileVersionMS = 0;
+    uint32_t FileVersionLS = 0;
+  };
+  virtual std::optional<TFixed> Fixed() const = 0;
+  // A string value such as "\StringFileInfo\041904E3\CompanyName"; nothing when absent.
+  virtual std::optional<std::string> String(const std::string& path) const = 0;
+};
+
+class IFileVersionResources {
+ public:
+  virtual ~IFileVersionResources() = default;
+  // The file's version resource; null when the file has none.
+  virtual std::unique_ptr<IVersionResource> Load(const std::string& fileName) = 0;
+};
+using CurrentFileVersionResources = TCurrent<IFileVersionResources>;
+
+// Message box types and results, as the system numbers them.
+constexpr unsigned MB_OK_CODE = 0x0;
+constexpr unsigned MB_OKCANCEL_CODE = 0x1;
+constexpr unsigned MB_YESNO_CODE = 0x4;
+constexpr unsigned MB_ICONERROR_CODE = 0x10;
+constexpr unsigned MB_ICONQUESTION_CODE = 0x20;
+constexpr unsigned MB_ICONWARNING_CODE = 0x30;
+constexpr unsigned MB_ICONINFORMATION_CODE = 0x40;
+constexpr int ID_OK_CODE = 1;
+constexpr int ID_CANCEL_CODE = 2;
+constexpr int ID_YES_CODE = 6;
+constexpr int ID_NO_CODE = 7;
+
+class IMessageBoxes {
+ public:
+  virtual ~IMessageBoxes() = default;
+  // Shows a message box owned by the window (0 for none); returns the button pressed.
+  virtual int Show(uintptr_t owner, const std::string& text, const std::string& caption,
+                   unsigned type) = 0;
+};
+using CurrentMessageBoxes = TCurrent<IMessageBoxes>;
+
+}  // namespace kv::platform
+
+namespace kv::platform {
+template <>
+ISpecialFolders& TCurrent<ISpecialFolders>::Default();
+template <>
+IFileVersionResources& TCurrent<IFileVersionResources>::Default();
+template <>
+IMessageBoxes& TCurrent<IMessageBoxes>::Default();
+}  // namespace kv::platform

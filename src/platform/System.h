@@ -1,0 +1,29 @@
+#pragma once
+// Process-level services: error codes and their messages, GUIDs, the command line, time.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Object.h"
+
+namespace kv::platform {
+
+// The calling thread's last error code (GetLastError, errno).
+uint32_t LastErrorCode();
+// The system's message text for an error code, without trailing line breaks.
+std::string SystemErrorMessage(uint32_t code);
+// The system's message text for a COM result code.
+std::string ResultCodeMessage(int32_t result);
+
+// A new GUID; returns the failing result code, 0 on success.
+int32_t CreateGuid(TGUID& guid);
+
+// The program's arguments, without the program itself, as UTF-8.
+std::vector<std::string> CommandLineArgs();
+
+// Days since 30 December 1899, the fraction being the time of day (the system's date-time).
+using TDateTime = double;
+TDateTime Now();
+
+}  // namespace kv::platform

@@ -1,0 +1,60 @@
+#include "platform/System.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <random>
+
+namespace kv::platform {
+
+uint32_t LastErrorCode() { return static_cast<uint32_t>(errno); }
+
+std::string SystemErrorMessage(uint32_t code) { return std::strerror(static_cast<int>(code)); }
+
+std::string ResultCodeMessage(int32_t result) {
+  return "Error " + std::to_string(static_cast<uint32_t>(result));
+}
+
+// A version 4 GUID from the system's random source.
+int32_t CreateGuid(TGUID& guid) {
+  std::random_device random;
+  std::array<uint8_t, 16> bytes{};
+  for (auto& b : bytes) {
+    b = static_cast<uint8_t>(random());
+  }
+  bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);
+  guid.D1 = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+            static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+  guid.D2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
+  guid.D3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+  std::copy(bytes.begin() + 8, bytes.end(), guid.D4.begin());
+  return 0;
+}
+
+std::vector<std::string> CommandLineArgs() {
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  std::vector<std::string> args;
+  std::string arg;
+  while (std::getline(in, arg, '\0')) {
+    args.push_back(arg);
+  }
+  if (!args.empty()) {
+    args.erase(args.begin());
+  }
+  return args;
+}
+
+TDateTime Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const auto days = std::chrono::sys_days(std::chrono::year(local.tm_year + 1900) /
+                                          (local.tm_mon + 1) / local.tm_mday) -
+                    std::chrono::sys_days(std::chrono::year(1899) / 12 / 30);
+  return days.count() + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+}
+
+}  // namespace kv::platform

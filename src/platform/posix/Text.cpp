@@ -1,0 +1,172 @@
+#include "platform/Text.h"
+
+#include <unicode/ucasemap.h>
+#include <unicode/ucnv.h>
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+#include <unicode/ustring.h>
+
+#include <memory>
+
+#include "common/Exceptions.h"
+
+namespace kv::platform {
+namespace {
+
+void Check(UErrorCode status, const char* what) {
+  if (U_FAILURE(status)) {
+    throw Exception(Format("%s: %s", what, u_errorName(status)));
+  }
+}
+
+const char* ConverterName(unsigned codePage) {
+  switch (codePage) {
+    case 1251:
+      return "windows-1251";
+    case 866:
+      return "ibm-866";
+    case 1252:
+      return "windows-1252";
+    case 65001:
+      return "UTF-8";
+    default:
+      throw Exception(Format("Unsupported code page %u", codePage));
+  }
+}
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+ConverterPtr OpenConverter(unsigned codePage) {
+  UErrorCode status = U_ZERO_ERROR;
+  ConverterPtr converter(ucnv_open(ConverterName(codePage), &status));
+  Check(status, "ucnv_open");
+  return converter;
+}
+
+struct CollatorCloser {
+  void operator()(UCollator* c) const { ucol_close(c); }
+};
+
+// The user's locale for collation: ICU's default, taken from the environment.
+UCollator& CaseInsensitiveCollator() {
+  thread_local std::unique_ptr<UCollator, CollatorCloser> collator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UCollator, CollatorCloser> c(ucol_open(uloc_getDefault(), &status));
+    Check(status, "ucol_open");
+    ucol_setStrength(c.get(), UCOL_SECONDARY);
+    return c;
+  }();
+  return *collator;
+}
+
+template <class Map>
+std::string MapCase(std::string_view text, Map map) {
+  UErrorCode status = U_ZERO_ERROR;
+  UCaseMap* caseMap = ucasemap_open(uloc_getDefault(), 0, &status);
+  Check(status, "ucasemap_open");
+  std::string result(text.size() * 3 + 1, '\0');
+  const int32_t length = map(caseMap, result.data(), static_cast<int32_t>(result.size()),
+                             text.data(), static_cast<int32_t>(text.size()), &status);
+  ucasemap_close(caseMap);
+  Check(status, "case mapping");
+  result.resize(static_cast<size_t>(length));
+  return result;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t length = 0;
+  u_strFromUTF8WithSub(nullptr, 0, &length, utf8.data(), static_cast<int32_t>(utf8.size()), 0xFFFD,
+                       nullptr, &status);
+  if (status == U_BUFFER_OVERFLOW_ERROR) {
+    status = U_ZERO_ERROR;
+  }
+  Check(status, "UTF-8 to UTF-16");
+  std::u16string result(static_cast<size_t>(length), u'\0');
+  u_strFromUTF8WithSub(result.data(), length, nullptr, utf8.data(),
+                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+  if (status == U_STRING_NOT_TERMINATED_WARNING) {
+    status = U_ZERO_ERROR;
+  }
+  Check(status, "UTF-8 to UTF-16");
+  return result;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t length = 0;
+  u_strToUTF8WithSub(nullptr, 0, &length, utf16.data(), static_cast<int32_t>(utf16.size()), 0xFFFD,
+                     nullptr, &status);
+  if (status == U_BUFFER_OVERFLOW_ERROR) {
+    status = U_ZERO_ERROR;
+  }
+  Check(status, "UTF-16 to UTF-8");
+  std::string result(static_cast<size_t>(length), '\0');
+  u_strToUTF8WithSub(result.data(), length, nullptr, utf16.data(),
+                     static_cast<int32_t>(utf16.size()), 0xFFFD, nullptr, &status);
+  if (status == U_STRING_NOT_TERMINATED_WARNING) {
+    status = U_ZERO_ERROR;
+  }
+  Check(status, "UTF-16 to UTF-8");
+  return result;
+}
+
+size_t Utf16Length(std::string_view utf8) { return Utf8ToUtf16(utf8).size(); }
+
+// The users' machines are Russian: Linux stands in with their code pages.
+unsigned AnsiCodePage() { return 1251; }
+unsigned OemCodePage() { return 866; }
+
+std::string EncodeCodePage(unsigned codePage, std::string_view utf8) {
+  ConverterPtr converter = OpenConverter(codePage);
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setSubstChars(converter.get(), "?", 1, &status);
+  Check(status, "ucnv_setSubstChars");
+  const std::u16string utf16 = Utf8ToUtf16(utf8);
+  std::string result(utf16.size() * 4 + 1, '\0');
+  const int32_t length =
+      ucnv_fromUChars(converter.get(), result.data(), static_cast<int32_t>(result.size()),
+                      utf16.data(), static_cast<int32_t>(utf16.size()), &status);
+  Check(status, "encoding");
+  result.resize(static_cast<size_t>(length));
+  return result;
+}
+
+std::string DecodeCodePage(unsigned codePage, std::string_view bytes) {
+  ConverterPtr converter = OpenConverter(codePage);
+  UErrorCode status = U_ZERO_ERROR;
+  std::u16string utf16(bytes.size() * 2 + 1, u'\0');
+  const int32_t length =
+      ucnv_toUChars(converter.get(), utf16.data(), static_cast<int32_t>(utf16.size()),
+                    bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+  Check(status, "decoding");
+  utf16.resize(static_cast<size_t>(length));
+  return Utf16ToUtf8(utf16);
+}
+
+std::string AnsiToOem(std::string_view ansi) {
+  return EncodeCodePage(OemCodePage(), DecodeCodePage(AnsiCodePage(), ansi));
+}
+
+std::string OemToAnsi(std::string_view oem) {
+  return EncodeCodePage(AnsiCodePage(), DecodeCodePage(OemCodePage(), oem));
+}
+
+int CompareTextLocale(std::string_view a, std::string_view b) {
+  UErrorCode status = U_ZERO_ERROR;
+  const UCollationResult result =
+      ucol_strcollUTF8(&CaseInsensitiveCollator(), a.data(), static_cast<int32_t>(a.size()),
+                       b.data(), static_cast<int32_t>(b.size()), &status);
+  Check(status, "ucol_strcollUTF8");
+  return static_cast<int>(result);
+}
+
+std::string UpperCaseLocale(std::string_view text) { return MapCase(text, ucasemap_utf8ToUpper); }
+std::string LowerCaseLocale(std::string_view text) { return MapCase(text, ucasemap_utf8ToLower); }
+
+}  // namespace kv::platform
