@@ -19,13 +19,23 @@ KV_DEFINE_CLASS(EOSError, "EOSError", Exception)
 
 Exception::Exception(std::string message) : FMessage(std::move(message)) {}
 
+std::string Exception::ClassNameAndMessage() const {
+  return Format("[%s]%s", ClassName(), FMessage);
+}
+
+void Exception::IncludeOperationNameAsFirst(const std::string& operationName) {
+  FMessage = Format("%s: %s", operationName, FMessage);
+}
+
 EOSError::EOSError(std::string message, uint32_t errorCode)
     : Exception(std::move(message)), FErrorCode(errorCode) {}
 
 EOSError::EOSError(uint32_t errorCode)
     : EOSError(platform::SystemErrorMessage(errorCode), errorCode) {}
 
-void RaiseLastOSError() { throw EOSError(platform::LastErrorCode()); }
+void RaiseLastOSError() {
+  throw EOSError(platform::LastErrorCode());
+}
 
 void Assert(bool condition, const char* module, int line, const std::string& message) {
   if (!condition) {

@@ -24,6 +24,11 @@ class Exception : public TObject, public std::exception {
   void SetMessage(std::string message) { FMessage = std::move(message); }
   const char* what() const noexcept override { return FMessage.c_str(); }
 
+  // "[class name]message".
+  std::string ClassNameAndMessage() const;
+  // Puts the operation's name in front: "operation: message".
+  void IncludeOperationNameAsFirst(const std::string& operationName);
+
  private:
   std::string FMessage;
 };

@@ -10,13 +10,17 @@ const TClass& TObject::ClassInfo() {
   return info;
 }
 
-const std::string& TObject::ClassName() const { return ClassType().ClassName(); }
+const std::string& TObject::ClassName() const {
+  return ClassType().ClassName();
+}
 
 bool TObject::InheritsFrom(const TClass& ancestor) const {
   return ClassType().InheritsFrom(ancestor);
 }
 
-std::string TObject::ToString() const { return ClassName(); }
+std::string TObject::ToString() const {
+  return ClassName();
+}
 
 std::string TGUID::ToString() const {
   return Format("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", D1, D2, D3, D4[0], D4[1],

@@ -36,17 +36,13 @@ class TObject {
   TIntfPtr<IObjectDestroyer> AutoDestroy();
 };
 
-// Declares the metaclass accessors of a TObject descendant; define them with KV_DEFINE_CLASS or
-// by hand when the class describes properties or metadata.
-#define KV_CLASS_INFO()                  \
- public:                                 \
-  static const ::kv::TClass& ClassInfo(); \
-  const ::kv::TClass& ClassType() const override { return ClassInfo(); }
-
-#define KV_DEFINE_CLASS(Class, Name, Parent)                       \
-  const ::kv::TClass& Class::ClassInfo() {                         \
-    static const ::kv::TClass info(Name, &Parent::ClassInfo());    \
-    return info;                                                   \
+// Declares the metaclass accessors of a TObject descendant; define them with KV_DEFINE_CLASS
+// (Rtti.h) or with TClassBuilder when the class describes properties or metadata.
+#define KV_CLASS_INFO()                            \
+ public:                                           \
+  static const ::kv::TClass& ClassInfo();          \
+  const ::kv::TClass& ClassType() const override { \
+    return ClassInfo();                            \
   }
 
 struct TGUID {
@@ -139,7 +135,8 @@ class TIntfPtr {
 // Frees (or, not owning, merely names) an ordinary object when the last reference goes.
 class IObjectDestroyer : public IInterface {
  public:
-  static constexpr TGUID IID{0x4DE81104, 0x08B2, 0x4821, {0x96, 0x0E, 0x89, 0x35, 0xAC, 0x9B, 0x8F, 0x5E}};
+  static constexpr TGUID IID{
+      0x4DE81104, 0x08B2, 0x4821, {0x96, 0x0E, 0x89, 0x35, 0xAC, 0x9B, 0x8F, 0x5E}};
   virtual TObject* GetTarget() const noexcept = 0;
 
  protected:

@@ -53,17 +53,23 @@ const T& Held(const std::variant<std::monostate, int64_t, double, std::string, s
   if (const T* value = std::get_if<T>(&data)) {
     return *value;
   }
-  throw EInvalidOperation(
-      Format("Invalid value access: %s wanted from %s", wanted, type ? type->Name : "an empty value"));
+  throw EInvalidOperation(Format("Invalid value access: %s wanted from %s", wanted,
+                                 type ? type->Name : "an empty value"));
 }
 }  // namespace
 
-int64_t TValue::AsOrdinal() const { return Held<int64_t>(FData, FTypeInfo, "an ordinal"); }
-double TValue::AsFloat() const { return Held<double>(FData, FTypeInfo, "a float"); }
+int64_t TValue::AsOrdinal() const {
+  return Held<int64_t>(FData, FTypeInfo, "an ordinal");
+}
+double TValue::AsFloat() const {
+  return Held<double>(FData, FTypeInfo, "a float");
+}
 const std::string& TValue::AsString() const {
   return Held<std::string>(FData, FTypeInfo, "a string");
 }
-const std::any& TValue::AsAny() const { return Held<std::any>(FData, FTypeInfo, "a record"); }
+const std::any& TValue::AsAny() const {
+  return Held<std::any>(FData, FTypeInfo, "a record");
+}
 std::any& TValue::AsAny() {
   return const_cast<std::any&>(Held<std::any>(FData, FTypeInfo, "a record"));
 }

@@ -22,7 +22,18 @@
 
 namespace kv {
 
-enum class TTypeKind { Integer, Enumeration, Float, String, Set, Array, DynArray, Record, Class, Other };
+enum class TTypeKind {
+  Integer,
+  Enumeration,
+  Float,
+  String,
+  Set,
+  Array,
+  DynArray,
+  Record,
+  Class,
+  Other
+};
 enum class TMemberVisibility { Private, Protected, Public, Published };
 
 struct TTypeInfo;
@@ -125,6 +136,13 @@ class TClass {
   std::vector<TPropInfo> FProperties;
 };
 
+// Defines the metaclass of a class that describes no properties or metadata of its own.
+#define KV_DEFINE_CLASS(Class, Name, Parent)                    \
+  const ::kv::TClass& Class::ClassInfo() {                      \
+    static const ::kv::TClass info(Name, &Parent::ClassInfo()); \
+    return info;                                                \
+  }
+
 // ---- type descriptions of C++ types ----
 
 // TTypeTraits<T> describes T: Info() and the conversions to and from TValue. Types without a
@@ -196,7 +214,8 @@ struct TTypeTraits<const TClass*> {
 // An enumeration is described by a function found next to it:
 //   const TTypeInfo& EnumTypeInfo(TStorageKind);
 template <class E>
-struct TTypeTraits<E, std::enable_if_t<std::is_enum_v<E>, std::void_t<decltype(EnumTypeInfo(E{}))>>> {
+struct TTypeTraits<E,
+                   std::enable_if_t<std::is_enum_v<E>, std::void_t<decltype(EnumTypeInfo(E{}))>>> {
   static const TTypeInfo& Info() { return EnumTypeInfo(E{}); }
   static TValue ToValue(E v) { return TValue::FromOrdinal(Info(), static_cast<int64_t>(v)); }
   static E FromValue(const TValue& v) { return static_cast<E>(v.AsOrdinal()); }
@@ -237,7 +256,9 @@ const TTypeInfo& SetTypeInfoOf(const TTypeInfo& elementType);
 template <class E>
 struct TTypeTraits<TSet<E>, std::void_t<decltype(TTypeTraits<E>::Info())>> {
   static const TTypeInfo& Info() { return SetTypeInfoOf(TTypeTraits<E>::Info()); }
-  static TValue ToValue(TSet<E> v) { return TValue::FromOrdinal(Info(), static_cast<int64_t>(v.Mask())); }
+  static TValue ToValue(TSet<E> v) {
+    return TValue::FromOrdinal(Info(), static_cast<int64_t>(v.Mask()));
+  }
   static TSet<E> FromValue(const TValue& v) {
     return TSet<E>::FromMask(static_cast<uint64_t>(v.AsOrdinal()));
   }
@@ -304,19 +325,19 @@ class TRecordTypeBuilder {
   template <class Get, class Set>
   TRecordTypeBuilder& Member(std::string name, Get get, Set set) {
     using T = std::decay_t<std::invoke_result_t<Get, const R&>>;
-    FInfo.Members.push_back(TRecordMember{
-        std::move(name), &TypeInfoOf<T>(),
-        [get](const TValue& rec) {
-          return TValue::From<T>(std::invoke(get, std::any_cast<const R&>(rec.AsAny())));
-        },
-        [set](TValue& rec, const TValue& value) {
-          R& r = std::any_cast<R&>(rec.AsAny());
-          if constexpr (std::is_member_object_pointer_v<Set>) {
-            r.*set = value.AsType<T>();
-          } else {
-            std::invoke(set, r, value.AsType<T>());
-          }
-        }});
+    FInfo.Members.push_back(TRecordMember{std::move(name), &TypeInfoOf<T>(),
+                                          [get](const TValue& rec) {
+                                            return TValue::From<T>(std::invoke(
+                                                get, std::any_cast<const R&>(rec.AsAny())));
+                                          },
+                                          [set](TValue& rec, const TValue& value) {
+                                            R& r = std::any_cast<R&>(rec.AsAny());
+                                            if constexpr (std::is_member_object_pointer_v<Set>) {
+                                              r.*set = value.AsType<T>();
+                                            } else {
+                                              std::invoke(set, r, value.AsType<T>());
+                                            }
+                                          }});
     return *this;
   }
   template <class T>
@@ -343,8 +364,8 @@ class TClassBuilder {
   // A property read through get (a member function or field) and written through set (a member
   // function or field, or nullptr for a read-only property).
   template <class Get, class Set = std::nullptr_t>
-  TClassBuilder& Property(std::string name, TMemberVisibility visibility, Get get, Set set = nullptr,
-                          TAttributeList attributes = {}) {
+  TClassBuilder& Property(std::string name, TMemberVisibility visibility, Get get,
+                          Set set = nullptr, TAttributeList attributes = {}) {
     using T = std::decay_t<std::invoke_result_t<Get, const C&>>;
     TPropInfo prop;
     prop.Name = std::move(name);

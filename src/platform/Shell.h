@@ -13,9 +13,9 @@
 namespace kv::platform {
 
 // Special folder codes (CSIDL) the library asks for.
-constexpr int CSIDL_PERSONAL_CODE = 5;          // the user's documents
-constexpr int CSIDL_APPDATA_CODE = 26;          // per-user application data
-constexpr int CSIDL_COMMON_APPDATA_CODE = 35;   // common application data
+constexpr int CSIDL_PERSONAL_CODE = 5;         // the user's documents
+constexpr int CSIDL_APPDATA_CODE = 26;         // per-user application data
+constexpr int CSIDL_COMMON_APPDATA_CODE = 35;  // common application data
 
 class ISpecialFolders {
  public:

@@ -42,12 +42,11 @@ class TBox : public TShape {
 };
 
 const TClass& TShape::ClassInfo() {
-  static const auto info = TClassBuilder<TShape>("TShape", &TObject::ClassInfo())
-                               .Property("Name", TMemberVisibility::Published, &TShape::GetName,
-                                         &TShape::SetName)
-                               .Property("Colour", TMemberVisibility::Public, &TShape::Colour,
-                                         &TShape::Colour)
-                               .Build();
+  static const auto info =
+      TClassBuilder<TShape>("TShape", &TObject::ClassInfo())
+          .Property("Name", TMemberVisibility::Published, &TShape::GetName, &TShape::SetName)
+          .Property("Colour", TMemberVisibility::Public, &TShape::Colour, &TShape::Colour)
+          .Build();
   return *info;
 }
 
@@ -67,7 +66,8 @@ TEST(RttiTest, PropertiesComeOwnClassFirstThenAncestors) {
   for (const TPropInfo* prop : TBox::ClassInfo().GetProperties()) {
     names.push_back(prop->Name);
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"Area", "Corner", "Colours", "Tags", "Name", "Colour"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Area", "Corner", "Colours", "Tags", "Name", "Colour"}));
 }
 
 TEST(RttiTest, DescribesKindsAndAccess) {

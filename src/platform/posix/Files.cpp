@@ -45,7 +45,8 @@ class PosixFile final : public IFileHandle {
   int64_t Read(void* buffer, int64_t count) override {
     int64_t done = 0;
     while (done < count) {
-      const ssize_t n = ::read(FFd, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+      const ssize_t n =
+          ::read(FFd, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
       if (n < 0) {
         RaiseErrno(FPath);
       }
@@ -71,7 +72,7 @@ class PosixFile final : public IFileHandle {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {
     const int whence = origin == TSeekOrigin::Beginning ? SEEK_SET
                        : origin == TSeekOrigin::Current ? SEEK_CUR
-                                                         : SEEK_END;
+                                                        : SEEK_END;
     const off_t result = ::lseek(FFd, offset, whence);
     if (result < 0) {
       RaiseErrno(FPath);
@@ -124,7 +125,9 @@ void ForceDirectories(const std::string& path) {
   }
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(Native(path).c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+  return ::unlink(Native(path).c_str()) == 0;
+}
 
 std::optional<TFileSearchInfo> FindFile(const std::string& path) {
   struct stat st {};

@@ -9,9 +9,13 @@
 
 namespace kv::platform {
 
-uint32_t LastErrorCode() { return static_cast<uint32_t>(errno); }
+uint32_t LastErrorCode() {
+  return static_cast<uint32_t>(errno);
+}
 
-std::string SystemErrorMessage(uint32_t code) { return std::strerror(static_cast<int>(code)); }
+std::string SystemErrorMessage(uint32_t code) {
+  return std::strerror(static_cast<int>(code));
+}
 
 std::string ResultCodeMessage(int32_t result) {
   return "Error " + std::to_string(static_cast<uint32_t>(result));

@@ -50,11 +50,17 @@ struct CollatorCloser {
   void operator()(UCollator* c) const { ucol_close(c); }
 };
 
-// The user's locale for collation: ICU's default, taken from the environment.
+// The user's locale, taken from the environment by ICU. The C locale's collation orders by code
+// point with case as a primary difference, so it falls back to the root collation.
+const char* UserLocale() {
+  const char* locale = uloc_getDefault();
+  return std::string_view(locale) == "en_US_POSIX" ? "" : locale;
+}
+
 UCollator& CaseInsensitiveCollator() {
   thread_local std::unique_ptr<UCollator, CollatorCloser> collator = [] {
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UCollator, CollatorCloser> c(ucol_open(uloc_getDefault(), &status));
+    std::unique_ptr<UCollator, CollatorCloser> c(ucol_open(UserLocale(), &status));
     Check(status, "ucol_open");
     ucol_setStrength(c.get(), UCOL_SECONDARY);
     return c;
@@ -65,7 +71,7 @@ UCollator& CaseInsensitiveCollator() {
 template <class Map>
 std::string MapCase(std::string_view text, Map map) {
   UErrorCode status = U_ZERO_ERROR;
-  UCaseMap* caseMap = ucasemap_open(uloc_getDefault(), 0, &status);
+  UCaseMap* caseMap = ucasemap_open(UserLocale(), 0, &status);
   Check(status, "ucasemap_open");
   std::string result(text.size() * 3 + 1, '\0');
   const int32_t length = map(caseMap, result.data(), static_cast<int32_t>(result.size()),
@@ -116,11 +122,17 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return result;
 }
 
-size_t Utf16Length(std::string_view utf8) { return Utf8ToUtf16(utf8).size(); }
+size_t Utf16Length(std::string_view utf8) {
+  return Utf8ToUtf16(utf8).size();
+}
 
 // The users' machines are Russian: Linux stands in with their code pages.
-unsigned AnsiCodePage() { return 1251; }
-unsigned OemCodePage() { return 866; }
+unsigned AnsiCodePage() {
+  return 1251;
+}
+unsigned OemCodePage() {
+  return 866;
+}
 
 std::string EncodeCodePage(unsigned codePage, std::string_view utf8) {
   ConverterPtr converter = OpenConverter(codePage);
@@ -142,8 +154,8 @@ std::string DecodeCodePage(unsigned codePage, std::string_view bytes) {
   UErrorCode status = U_ZERO_ERROR;
   std::u16string utf16(bytes.size() * 2 + 1, u'\0');
   const int32_t length =
-      ucnv_toUChars(converter.get(), utf16.data(), static_cast<int32_t>(utf16.size()),
-                    bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+      ucnv_toUChars(converter.get(), utf16.data(), static_cast<int32_t>(utf16.size()), bytes.data(),
+                    static_cast<int32_t>(bytes.size()), &status);
   Check(status, "decoding");
   utf16.resize(static_cast<size_t>(length));
   return Utf16ToUtf8(utf16);
@@ -166,7 +178,11 @@ int CompareTextLocale(std::string_view a, std::string_view b) {
   return static_cast<int>(result);
 }
 
-std::string UpperCaseLocale(std::string_view text) { return MapCase(text, ucasemap_utf8ToUpper); }
-std::string LowerCaseLocale(std::string_view text) { return MapCase(text, ucasemap_utf8ToLower); }
+std::string UpperCaseLocale(std::string_view text) {
+  return MapCase(text, ucasemap_utf8ToUpper);
+}
+std::string LowerCaseLocale(std::string_view text) {
+  return MapCase(text, ucasemap_utf8ToLower);
+}
 
 }  // namespace kv::platform
