@@ -1,0 +1,173 @@
+#include "platform/Files.h"
+
+#include "platform/win32/Win32.h"
+
+#include <algorithm>
+
+namespace kv::platform {
+using win32::RaiseOSError;
+using win32::Wide;
+
+namespace {
+
+DWORD Attributes(const std::string& path) {
+  return GetFileAttributesW(Wide(path).c_str());
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// ReadFile and WriteFile take at most a DWORD at a time.
+DWORD Chunk(int64_t remaining) {
+  return static_cast<DWORD>(std::min<int64_t>(remaining, 1 << 30));
+}
+
+class Win32File final : public IFileHandle {
+ public:
+  Win32File(win32::unique_hfile handle, std::string path)
+      : FHandle(std::move(handle)), FPath(std::move(path)) {}
+
+  int64_t Read(void* buffer, int64_t count) override {
+    int64_t done = 0;
+    while (done < count) {
+      DWORD read = 0;
+      if (!ReadFile(FHandle.get(), static_cast<char*>(buffer) + done, Chunk(count - done), &read,
+                    nullptr)) {
+        RaiseOSError(GetLastError(), FPath);
+      }
+      if (read == 0) {
+        break;
+      }
+      done += read;
+    }
+    return done;
+  }
+  int64_t Write(const void* buffer, int64_t count) override {
+    int64_t done = 0;
+    while (done < count) {
+      DWORD written = 0;
+      if (!WriteFile(FHandle.get(), static_cast<const char*>(buffer) + done, Chunk(count - done),
+                     &written, nullptr)) {
+        RaiseOSError(GetLastError(), FPath);
+      }
+      done += written;
+    }
+    return done;
+  }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    const DWORD method = origin == TSeekOrigin::Beginning ? FILE_BEGIN
+                         : origin == TSeekOrigin::Current ? FILE_CURRENT
+                                                          : FILE_END;
+    LARGE_INTEGER distance{};
+    distance.QuadPart = offset;
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(FHandle.get(), distance, &position, method)) {
+      RaiseOSError(GetLastError(), FPath);
+    }
+    return position.QuadPart;
+  }
+  int64_t Size() override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(FHandle.get(), &size)) {
+      RaiseOSError(GetLastError(), FPath);
+    }
+    return size.QuadPart;
+  }
+  // Moves the end of the file and leaves the position where it was.
+  void SetSize(int64_t size) override {
+    const int64_t position = Seek(0, TSeekOrigin::Current);
+    Seek(size, TSeekOrigin::Beginning);
+    if (!SetEndOfFile(FHandle.get())) {
+      RaiseOSError(GetLastError(), FPath);
+    }
+    Seek(position, TSeekOrigin::Beginning);
+  }
+
+ private:
+  win32::unique_hfile FHandle;
+  std::string FPath;
+};
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ForceDirectories(const std::string& path) {
+  std::string folder = path;
+  while (folder.size() > 1 && IsSeparator(folder.back())) {
+    folder.pop_back();
+  }
+  if (DirectoryExists(folder)) {
+    return;
+  }
+  const auto separator = std::find_if(folder.rbegin(), folder.rend(), IsSeparator);
+  if (separator != folder.rend()) {
+    const std::string parent(folder.begin(), separator.base() - 1);
+    // Stop at the drive ("C:") or the root; a missing drive shows when creating the child.
+    if (!parent.empty() && parent.back() != ':') {
+      ForceDirectories(parent);
+    }
+  }
+  const std::wstring wideFolder = Wide(folder);
+  if (!CreateDirectoryW(wideFolder.c_str(), nullptr)) {
+    const DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS || !DirectoryExists(folder)) {
+      RaiseOSError(code, path);
+    }
+  }
+}
+
+bool DeleteFile(const std::string& path) {
+  return DeleteFileW(Wide(path).c_str());
+}
+
+std::optional<TFileSearchInfo> FindFile(const std::string& path) {
+  WIN32_FIND_DATAW data{};
+  const win32::unique_find search(FindFirstFileW(Wide(path).c_str(), &data));
+  if (!search) {
+    return std::nullopt;
+  }
+  FILETIME local{};
+  SYSTEMTIME time{};
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToSystemTime(&local, &time);
+  return TFileSearchInfo{static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
+                         win32::ToDateTime(time)};
+}
+
+std::string TempFolder() {
+  wchar_t buffer[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0) {
+    throw EOSError(GetLastError());
+  }
+  return win32::Narrow({buffer, length});
+}
+
+std::unique_ptr<IFileHandle> OpenFile(const std::string& path, TFileOpenMode mode,
+                                      TFileShare share) {
+  const DWORD access =
+      mode == TFileOpenMode::OpenRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  const DWORD disposition = mode == TFileOpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
+  const DWORD shareMode = share == TFileShare::DenyNone    ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                          : share == TFileShare::DenyWrite ? FILE_SHARE_READ
+                                                           : 0;
+  const std::wstring widePath = Wide(path);
+  win32::unique_hfile handle(CreateFileW(widePath.c_str(), access, shareMode, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) {
+    RaiseOSError(GetLastError(), path);
+  }
+  return std::make_unique<Win32File>(std::move(handle), path);
+}
+
+}  // namespace kv::platform
