@@ -1,0 +1,362 @@
+#include "common/Common.Classes.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/Rtti.h"
+
+namespace kv {
+
+KV_DEFINE_CLASS(TFlexibleInterfacedObject, "TFlexibleInterfacedObject", TObject)
+KV_DEFINE_CLASS(TFlexibleInterfacedObject::EManualDestroyError, "EManualDestroyError", Exception)
+KV_DEFINE_CLASS(TFlexiblePersistInterfacedObject, "TFlexiblePersistInterfacedObject",
+                TFlexibleInterfacedObject)
+KV_DEFINE_CLASS(TStream, "TStream", TObject)
+KV_DEFINE_CLASS(TMemoryStream, "TMemoryStream", TStream)
+KV_DEFINE_CLASS(TFileStream, "TFileStream", TStream)
+KV_DEFINE_CLASS(TBufferedStream, "TBufferedStream", TStream)
+
+namespace {
+
+using platform::TSeekOrigin;
+using TLifetime = TFlexibleInterfacedObject::TLifetime;
+
+constexpr const char* kModule = "lib\\Common\\Common.Classes";
+
+constexpr std::size_t kLifetimeSpace = (sizeof(TLifetime) + alignof(std::max_align_t) - 1) /
+                                       alignof(std::max_align_t) * alignof(std::max_align_t);
+
+constexpr uint64_t kCountMask = 0xFFFFFFFFu;
+constexpr uint64_t kDestroying = uint64_t{1} << 32;
+constexpr uint64_t kDestroyed = uint64_t{1} << 33;
+
+int32_t CountOf(uint64_t countAndState) {
+  return static_cast<int32_t>(static_cast<uint32_t>(countAndState & kCountMask));
+}
+
+TObjectState StateOf(uint64_t countAndState) {
+  if (countAndState & kDestroyed) {
+    return osDestroyed;
+  }
+  return countAndState & kDestroying ? osDestroying : osNormal;
+}
+
+[[noreturn]] void RaiseManualDestroyError() {
+  throw TFlexibleInterfacedObject::EManualDestroyError();
+}
+
+// Allocations of this thread whose object has not reached its TFlexibleInterfacedObject
+// constructor yet, newest first. They nest: an object created while evaluating the constructor
+// arguments of another is allocated later and constructed earlier.
+thread_local TLifetime* pendingLifetimes = nullptr;
+
+}  // namespace
+
+// ---- TFlexibleInterfacedObject::TLifetime ----
+
+int32_t TLifetime::_AddRef() noexcept {
+  return CountOf(FCountAndState.fetch_add(1) + 1);
+}
+
+int32_t TLifetime::_Release() {
+  const uint64_t countAndState = FCountAndState.fetch_sub(1) - 1;
+  const int32_t count = CountOf(countAndState);
+  if (count == 0) {
+    switch (StateOf(countAndState)) {
+      case osNormal:
+        if (FReferenceCounted.load(std::memory_order_relaxed)) {
+          delete FObject;
+        }
+        break;
+      case osDestroyed:
+        Free();
+        break;
+      case osDestroying:
+        // The destroyer sees the count at zero and frees the memory itself.
+        break;
+    }
+  }
+  return count;
+}
+
+int32_t TLifetime::RefCount() const noexcept {
+  return CountOf(FCountAndState.load());
+}
+
+TObjectState TLifetime::State() const noexcept {
+  return StateOf(FCountAndState.load());
+}
+
+TLifetime* TLifetime::Allocate(std::size_t objectSize) {
+  auto* lifetime = ::new (::operator new(kLifetimeSpace + objectSize)) TLifetime(objectSize);
+  lifetime->FNextPending = pendingLifetimes;
+  pendingLifetimes = lifetime;
+  return lifetime;
+}
+
+TLifetime* TLifetime::OfMemory(void* memory) {
+  return reinterpret_cast<TLifetime*>(static_cast<char*>(memory) - kLifetimeSpace);
+}
+
+void* TLifetime::Memory() {
+  return reinterpret_cast<char*>(this) + kLifetimeSpace;
+}
+
+TLifetime* TLifetime::TakePending(const void* object) {
+  TLifetime* newest = pendingLifetimes;
+  const auto address = reinterpret_cast<uintptr_t>(object);
+  const auto begin = newest ? reinterpret_cast<uintptr_t>(newest->Memory()) : 0;
+  if (!newest || address < begin || address >= begin + newest->FObjectSize) {
+    return nullptr;
+  }
+  pendingLifetimes = newest->FNextPending;
+  return newest;
+}
+
+void TLifetime::Unpend(TLifetime* lifetime) {
+  if (pendingLifetimes == lifetime) {
+    pendingLifetimes = lifetime->FNextPending;
+  }
+}
+
+int32_t TLifetime::BeginDestroy() noexcept {
+  return CountOf(FCountAndState.fetch_or(kDestroying));
+}
+
+void TLifetime::FinishDestroy(bool referenceCounted) noexcept {
+  // A persistent object still referenced leaves its memory to the last release.
+  if (referenceCounted || CountOf(FCountAndState.fetch_or(kDestroyed)) == 0) {
+    Free();
+  }
+}
+
+void TLifetime::Free() noexcept {
+  void* block = this;
+  this->~TLifetime();
+  ::operator delete(block);
+}
+
+// ---- TFlexibleInterfacedObject ----
+
+TFlexibleInterfacedObject::EManualDestroyError::EManualDestroyError()
+    : Exception(
+          "Вызван в ручную деструктор для объекта, который должен уничтожаться только при "
+          "обниливании всех ссылок на него") {}
+
+TFlexibleInterfacedObject::TFlexibleInterfacedObject() : FLifetime(TLifetime::TakePending(this)) {
+  if (!FLifetime) {
+    throw EInvalidOperation(ClassName() + " must be created with new");
+  }
+  FLifetime->FObject = this;
+}
+
+void* TFlexibleInterfacedObject::operator new(std::size_t size) {
+  return TLifetime::Allocate(size)->Memory();
+}
+
+void TFlexibleInterfacedObject::operator delete(void* memory) noexcept {
+  TLifetime* lifetime = TLifetime::OfMemory(memory);
+  TLifetime::Unpend(lifetime);
+  lifetime->Free();
+}
+
+void TFlexibleInterfacedObject::operator delete(TFlexibleInterfacedObject* object,
+                                                std::destroying_delete_t) noexcept {
+  TLifetime& lifetime = *object->FLifetime;
+  const bool referenceCounted = object->IsReferenceCounted();
+  if (lifetime.BeginDestroy() > 0 && referenceCounted) {
+    // Reaches std::terminate, which reports the error: it cannot leave this function.
+    RaiseManualDestroyError();
+  }
+  object->~TFlexibleInterfacedObject();
+  lifetime.FinishDestroy(referenceCounted);
+}
+
+int32_t TFlexibleInterfacedObject::QueryInterface(const TGUID& iid, void** obj) noexcept {
+  *obj = nullptr;
+  return GetInterface(iid, obj) ? S_OK_CODE : E_NOINTERFACE_CODE;
+}
+
+TFlexibleInterfacedObject::TLifetime& TFlexibleInterfacedObject::RefCount() noexcept {
+  // Every reference is taken through here, on the living object.
+  FLifetime->FReferenceCounted.store(IsReferenceCounted(), std::memory_order_relaxed);
+  return *FLifetime;
+}
+
+bool TFlexibleInterfacedObject::GetInterface(const TGUID& iid, void** obj) noexcept {
+  if (iid == IInterface::IID) {
+    *obj = static_cast<IInterface*>(this);
+    return true;
+  }
+  return false;
+}
+
+// ---- TStream ----
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  int64_t total = 0;
+  while (total < count) {
+    const int64_t read = Read(bytes + total, count - total);
+    if (read <= 0) {
+      throw EReadError("Stream read error");
+    }
+    total += read;
+  }
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count > 0 && Write(buffer, count) != count) {
+    throw EWriteError("Stream write error");
+  }
+}
+
+// ---- TMemoryStream ----
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  const int64_t size = Size();
+  if (FPosition < 0 || FPosition >= size || count <= 0) {
+    return 0;
+  }
+  const int64_t read = std::min(count, size - FPosition);
+  std::memcpy(buffer, FData.data() + FPosition, static_cast<size_t>(read));
+  FPosition += read;
+  return read;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (FPosition < 0 || count <= 0) {
+    return 0;
+  }
+  if (FPosition + count > Size()) {
+    FData.resize(static_cast<size_t>(FPosition + count));
+  }
+  std::memcpy(FData.data() + FPosition, buffer, static_cast<size_t>(count));
+  FPosition += count;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::Beginning:
+      FPosition = offset;
+      break;
+    case TSeekOrigin::Current:
+      FPosition += offset;
+      break;
+    case TSeekOrigin::End:
+      FPosition = Size() + offset;
+      break;
+  }
+  return FPosition;
+}
+
+// ---- TFileStream ----
+
+TFileStream::TFileStream(const std::string& fileName, platform::TFileOpenMode mode,
+                         platform::TFileShare share)
+    : FHandle(platform::OpenFile(fileName, mode, share)) {}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  return FHandle->Read(buffer, count);
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  return FHandle->Write(buffer, count);
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  return FHandle->Seek(offset, origin);
+}
+
+int64_t TFileStream::Size() {
+  return FHandle->Size();
+}
+
+// ---- TBufferedStream ----
+
+TBufferedStream::TBufferedStream(TStream* stream, TStreamOwnership ownership)
+    : FStream(stream), FOwnership(ownership) {}
+
+TBufferedStream::TBufferedStream(const std::string& fileName, int32_t buffSize,
+                                 platform::TFileOpenMode mode, platform::TFileShare share)
+    : TBufferedStream(new TFileStream(fileName, mode, share), soOwned) {
+  SetBuffSize(buffSize);
+}
+
+TBufferedStream::~TBufferedStream() {
+  if (FOwnership == soOwned) {
+    delete FStream;
+  }
+}
+
+int64_t TBufferedStream::Read(void* buffer, int64_t count) {
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  int64_t delivered = 0;
+  while (delivered < count) {
+    int64_t copied = 0;
+    if (InBuffer(FPosition)) {
+      const int64_t available = BuffLastPosition() - FPosition + 1;
+      Assert(available > 0, kModule, 768);
+      copied = std::min(available, count - delivered);
+      std::memcpy(bytes + delivered, FBuff.data() + (FPosition - FBuffStartPosition),
+                  static_cast<size_t>(copied));
+      FPosition += copied;
+      delivered += copied;
+    }
+    if (copied == 0) {
+      FStream->SetPosition(FPosition);
+      FBuffStartPosition = FPosition;
+      FBuff.resize(static_cast<size_t>(FBuffSize));
+      FBuff.resize(static_cast<size_t>(FStream->Read(FBuff.data(), FBuffSize)));
+      if (FBuff.empty()) {
+        break;
+      }
+    }
+  }
+  return delivered;
+}
+
+int64_t TBufferedStream::Write(const void*, int64_t) {
+  throw EStreamError("Stream is read-only");
+}
+
+int64_t TBufferedStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::Beginning:
+      FPosition = offset;
+      break;
+    case TSeekOrigin::Current:
+      FPosition += offset;
+      break;
+    case TSeekOrigin::End:
+      FPosition = FStream->Size() + offset;
+      break;
+    default:
+      Assert(false, kModule, 832);
+  }
+  if (!InBuffer(FPosition)) {
+    InvalidateBuffer();
+  }
+  return FPosition;
+}
+
+void TBufferedStream::SetBuffSize(int32_t value) {
+  if (value < 0) {
+    value = 0x4000;
+  }
+  if (value != FBuffSize) {
+    FBuffSize = value;
+    InvalidateBuffer();
+  }
+}
+
+bool TBufferedStream::InBuffer(int64_t position) const {
+  return !FBuff.empty() && FBuffStartPosition <= position && position <= BuffLastPosition();
+}
+
+int64_t TBufferedStream::BuffLastPosition() const {
+  return FBuffStartPosition + static_cast<int64_t>(FBuff.size()) - 1;
+}
+
+}  // namespace kv

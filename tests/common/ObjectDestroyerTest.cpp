@@ -1,0 +1,102 @@
+#include "common/ObjectDestroyer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "common/Common.Classes.h"
+
+namespace kv {
+namespace {
+
+// Counts its destructions in a counter that outlives it.
+class TTracked : public TObject {
+ public:
+  explicit TTracked(int& destructions) : FDestructions(destructions) {}
+  ~TTracked() override { ++FDestructions; }
+
+ private:
+  int& FDestructions;
+};
+
+TEST(ObjectDestroyerTest, AutoDestroyFreesTheObjectWithTheLastReference) {
+  int destructions = 0;
+  {
+    auto* tracked = new TTracked(destructions);
+    TIntfPtr<IObjectDestroyer> guard = tracked->AutoDestroy();
+    EXPECT_EQ(guard->GetTarget(), tracked);
+    TIntfPtr<IObjectDestroyer>{guard}.Reset();
+    EXPECT_EQ(destructions, 0);
+  }
+  EXPECT_EQ(destructions, 1);
+}
+
+TEST(ObjectDestroyerTest, NonOwningGuardLeavesTheObject) {
+  int destructions = 0;
+  auto tracked = std::make_unique<TTracked>(destructions);
+  TObjectDestroyer::NonOwning(tracked.get()).Reset();
+  EXPECT_EQ(destructions, 0);
+}
+
+TEST(ObjectDestroyerTest, TakenTargetIsNoLongerFreed) {
+  int destructions = 0;
+  auto tracked = std::make_unique<TTracked>(destructions);
+  TIntfPtr<TObjectDestroyer> guard = TObjectDestroyer::Owning(tracked.get());
+  EXPECT_EQ(guard->TakeTarget(), tracked.get());
+  EXPECT_EQ(guard->GetTarget(), nullptr);
+  guard.Reset();
+  EXPECT_EQ(destructions, 0);
+}
+
+TEST(ObjectDestroyerTest, QueryInterfaceAnswersOnlyItsTwoInterfaces) {
+  struct TCase {
+    const char* Name;
+    TGUID Iid;
+    int32_t Result;
+  };
+  const TCase cases[] = {
+      {"IInterface", IInterface::IID, S_OK_CODE},
+      {"IObjectDestroyer", IObjectDestroyer::IID, S_OK_CODE},
+      {"other", TGUID{0x11111111, 0x2222, 0x3333, {4, 4, 4, 4, 4, 4, 4, 4}}, E_NOINTERFACE_CODE},
+  };
+  int destructions = 0;
+  TIntfPtr<IObjectDestroyer> guard = (new TTracked(destructions))->AutoDestroy();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    void* obj = &destructions;
+    EXPECT_EQ(guard->QueryInterface(c.Iid, &obj), c.Result);
+    EXPECT_EQ(obj, c.Result == S_OK_CODE ? static_cast<void*>(guard.Get()) : nullptr);
+  }
+
+  // A reference obtained through Supports keeps the object as any other does.
+  TIntfPtr<IObjectDestroyer> supported = Supports<IObjectDestroyer>(TIntfPtr<IInterface>(guard));
+  guard.Reset();
+  EXPECT_EQ(destructions, 0);
+  supported.Reset();
+  EXPECT_EQ(destructions, 1);
+}
+
+class TPersistent : public TFlexiblePersistInterfacedObject {
+ public:
+  explicit TPersistent(int& destructions) : FDestructions(destructions) {}
+  ~TPersistent() override { ++FDestructions; }
+
+ private:
+  int& FDestructions;
+};
+
+TEST(ObjectDestroyerTest, GuardDeletesAPersistentInterfacedObjectByItsOwnRules) {
+  int destructions = 0;
+  auto* persistent = new TPersistent(destructions);
+  TIntfPtr<IInterface> reference(persistent);
+  TFlexibleInterfacedObject::TLifetime& lifetime = persistent->RefCount();
+
+  persistent->AutoDestroy().Reset();
+  EXPECT_EQ(destructions, 1);
+  EXPECT_EQ(lifetime.State(), osDestroyed);
+  reference.Reset();
+  EXPECT_EQ(destructions, 1);
+}
+
+}  // namespace
+}  // namespace kv
