@@ -1,0 +1,94 @@
+#include "common/Common.SysUtils.DateTime.h"
+
+#include <chrono>
+#include <string_view>
+
+#include "common/Exceptions.h"
+
+namespace kv {
+
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// After the numbers: an optional fraction of a second, then "Z" or "+hh:mm"/"-hh:mm", if any.
+bool IsValidRest(std::string_view rest) {
+  if (rest.starts_with('.')) {
+    rest.remove_prefix(1);
+    if (rest.empty() || !IsDigit(rest.front())) {
+      return false;
+    }
+    while (!rest.empty() && IsDigit(rest.front())) {
+      rest.remove_prefix(1);
+    }
+  }
+  if (rest.empty() || rest == "Z") {
+    return true;
+  }
+  return rest.size() == 6 && (rest[0] == '+' || rest[0] == '-') && IsDigit(rest[1]) &&
+         IsDigit(rest[2]) && rest[3] == ':' && IsDigit(rest[4]) && IsDigit(rest[5]);
+}
+
+// The system's date-time: days since 30 December 1899, the time of day as the fraction (taken
+// away from the day number before that date, as the system encodes it).
+bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second,
+                       platform::TDateTime& value) {
+  using namespace std::chrono;
+  const year_month_day date{std::chrono::year(year),
+                            std::chrono::month(static_cast<unsigned>(month)),
+                            std::chrono::day(static_cast<unsigned>(day))};
+  if (year < 1 || !date.ok() || hour > 23 || minute > 59 || second > 59) {
+    return false;
+  }
+  const double days = (sys_days(date) - sys_days(1899y / December / 30)).count();
+  const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
+  value = days < 0 ? days - time : days + time;
+  return true;
+}
+
+}  // namespace
+
+bool TryISO8601ToDateTime(const std::string& S, platform::TDateTime& Value) {
+  if (S.find('P') != std::string::npos) {
+    throw Exception("Не поддерживаются промежутки времени");
+  }
+  if (S.empty()) {
+    return false;
+  }
+  // Year, month, day, hour, minute, second with their defaults and widths.
+  int parts[] = {0, 1, 1, 0, 0, 0};
+  constexpr size_t widths[] = {4, 2, 2, 2, 2, 2};
+  size_t pos = 0;
+  for (size_t i = 0; i < std::size(parts); ++i) {
+    size_t start = pos;
+    while (start < S.size() && !IsDigit(S[start])) {
+      ++start;
+    }
+    if (S.size() - start < widths[i]) {
+      if (i == 0) {
+        return false;
+      }
+      break;
+    }
+    int number = 0;
+    for (size_t k = start; k < start + widths[i]; ++k) {
+      if (!IsDigit(S[k])) {
+        return false;
+      }
+      number = number * 10 + (S[k] - '0');
+    }
+    parts[i] = number;
+    pos = start + widths[i];
+  }
+  return IsValidRest(std::string_view(S).substr(pos)) &&
+         TryEncodeDateTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], Value);
+}
+
+platform::TDateTime ISO8601ToDateTimeDef(const std::string& S, platform::TDateTime Default) {
+  platform::TDateTime value = 0;
+  return TryISO8601ToDateTime(S, value) ? value : Default;
+}
+
+}  // namespace kv

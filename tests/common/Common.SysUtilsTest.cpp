@@ -1,0 +1,304 @@
+#include "common/Common.SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "platform/Files.h"
+#include "platform/Shell.h"
+#include "platform/Text.h"
+
+namespace kv {
+namespace {
+
+std::vector<std::string> Items(const TStringList& list) {
+  std::vector<std::string> items;
+  for (const auto& item : list) {
+    items.push_back(item.Text);
+  }
+  return items;
+}
+
+// ---- TStringUtils ----
+
+TEST(StringUtilsTest, JoinSkipsEmptyEntries) {
+  EXPECT_EQ(TStringUtils::Join({"a", "", "b"}, ","), "a,b");
+  EXPECT_EQ(TStringUtils::Join({"", ""}, ","), "");
+  EXPECT_EQ(TStringUtils::Join({"", "Калвор", "", "Дивир", ""}, " – "), "Калвор – Дивир");
+  const std::vector<std::string> many(30, "ab");
+  EXPECT_EQ(TStringUtils::Join(many, ";").size(), 30 * 3 - 1u);
+}
+
+TEST(StringUtilsTest, JoinOfARangeIsClippedToTheArray) {
+  const std::vector<std::string> items{"a", "b", "", "d"};
+  struct Case {
+    int index, count;
+    const char* expected;
+  };
+  for (const Case& c : {Case{1, 2, "b"}, Case{1, 3, "b,d"}, Case{-5, 2, "a,b"}, Case{2, 100, "d"},
+                        Case{4, 1, ""}, Case{9, 1, ""}, Case{0, -1, ""}, Case{0, 4, "a,b,d"}}) {
+    EXPECT_EQ(TStringUtils::Join(items, c.index, c.count, ","), c.expected)
+        << c.index << ", " << c.count;
+  }
+}
+
+TEST(StringUtilsTest, EndsAndStarts) {
+  struct Case {
+    std::string actual, expected;
+  };
+  const Case cases[] = {
+      {TStringUtils::AddLastChar("", '\\'), ""},
+      {TStringUtils::AddLastChar("C:", '\\'), "C:\\"},
+      {TStringUtils::AddLastChar("C:\\", '\\'), "C:\\"},
+      {TStringUtils::AddLastChar("Калвор", u'р'), "Калвор"},
+      {TStringUtils::DropLastChar("C:\\", '\\'), "C:"},
+      {TStringUtils::DropLastChar("C:", '\\'), "C:"},
+      {TStringUtils::DropLastChar("", '\\'), ""},
+      {TStringUtils::DropFirstChar("\\dir", '\\'), "dir"},
+      {TStringUtils::DropFirstChar("ёлка", u'ё'), "лка"},
+      {TStringUtils::DropFirstStr("http://host", "http://"), "host"},
+      {TStringUtils::DropFirstStr("HTTP://host", "http://"), "HTTP://host"},
+      {TStringUtils::AddFirstStr("host", "http://"), "http://host"},
+      {TStringUtils::AddFirstStr("http://host", "http://"), "http://host"},
+      {TStringUtils::AddFirstStr("HTTP://host", "http://"), "http://HTTP://host"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.actual, c.expected);
+  }
+}
+
+TEST(StringUtilsTest, AddLeadingCharsCountsCharactersOrBytes) {
+  EXPECT_EQ(TStringUtils::AddLeadingChars("7", 3, u'0'), "007");
+  EXPECT_EQ(TStringUtils::AddLeadingChars("Жук", 5, u'ж'), "жжЖук");
+  EXPECT_EQ(TStringUtils::AddLeadingChars("12345", 3, u'0'), "12345");
+  EXPECT_EQ(TStringUtils::AddLeadingChars("7", 3, '0'), "007");
+  EXPECT_EQ(TStringUtils::AddLeadingChars("7", -3, '0'), "7");
+}
+
+TEST(StringUtilsTest, CharIsNumeric) {
+  EXPECT_TRUE(TStringUtils::CharIsNumeric('0', false));
+  EXPECT_TRUE(TStringUtils::CharIsNumeric('9', false));
+  EXPECT_FALSE(TStringUtils::CharIsNumeric('-', false));
+  EXPECT_TRUE(TStringUtils::CharIsNumeric('-', true));
+  EXPECT_FALSE(TStringUtils::CharIsNumeric('a', true));
+  EXPECT_TRUE(TStringUtils::CharIsNumeric(u'5', false));
+  EXPECT_TRUE(TStringUtils::CharIsNumeric(u'-', true));
+  // Low byte '5', but above 255.
+  EXPECT_FALSE(TStringUtils::CharIsNumeric(char16_t{0x0135}, false));
+  EXPECT_FALSE(TStringUtils::CharIsNumeric(u'٣', false));
+}
+
+TEST(StringUtilsTest, AnsiAndOemKeepTheLength) {
+  const std::string ansi = platform::EncodeCodePage(platform::AnsiCodePage(), "Привет, мир");
+  const std::string oem = TStringUtils::CharToOemA(ansi);
+  EXPECT_EQ(oem, platform::EncodeCodePage(platform::OemCodePage(), "Привет, мир"));
+  EXPECT_EQ(oem.size(), ansi.size());
+  EXPECT_EQ(TStringUtils::OemToCharA(oem), ansi);
+}
+
+// ---- replacements ----
+
+TEST(StringReplaceTest, FlagsAndPatterns) {
+  struct Case {
+    const char *text, *oldPattern, *newPattern;
+    TReplaceFlags flags;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"a.b.c", ".", "/", rfReplaceAll, "a/b/c"},
+      {"a.b.c", ".", "/", 0, "a/b.c"},
+      {"aXbxc", "x", "-", rfReplaceAll, "aXb-c"},
+      {"aXbxc", "x", "-", rfReplaceAll | rfIgnoreCase, "a-b-c"},
+      {"aXbxc", "x", "-", rfIgnoreCase, "a-bxc"},
+      {"one two Two", "two", "2", rfReplaceAll, "one 2 Two"},
+      {"one two Two", "two", "2", 0, "one 2 Two"},
+      {"one two Two", "TWO", "2", rfReplaceAll | rfIgnoreCase, "one 2 2"},
+      {"aaa", "aa", "b", rfReplaceAll, "ba"},
+      {"abc", "", "x", rfReplaceAll, "abc"},
+      {"abc", "abc", "", rfReplaceAll, ""},
+      {"", "a", "bb", rfReplaceAll, ""},
+      {"a-a-a-a-a-a-a-a-a-a-a-a", "-", "<->", rfReplaceAll,
+       "a<->a<->a<->a<->a<->a<->a<->a<->a<->a<->a<->a"},
+      {"Привет МИР, мир!", "мир", "Земля", rfReplaceAll | rfIgnoreCase, "Привет Земля, Земля!"},
+      {"Ёлка, ёж", "ё", "е", rfReplaceAll | rfIgnoreCase, "елка, еж"},
+      {"Ёлка, ёж", "Ё", "Е", rfReplaceAll, "Елка, ёж"},
+      // Upper case lengthens "ß"; the match must still be cut from the right place.
+      {"Straße, Weg", "WEG", "Gasse", rfIgnoreCase, "Straße, Gasse"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StringReplace(c.text, c.oldPattern, c.newPattern, c.flags), c.expected)
+        << c.text << " / " << c.oldPattern;
+  }
+}
+
+TEST(StringReplaceTest, ReplaceCharOfCyrillic) {
+  EXPECT_EQ(ReplaceChar("Мама мыла раму", u'м', u'п', rfReplaceAll), "Мапа пыла рапу");
+  EXPECT_EQ(ReplaceChar("Мама мыла раму", u'м', u'п', 0), "Мапа мыла раму");
+  EXPECT_EQ(ReplaceChar("Мама мыла раму", u'м', u'п', rfReplaceAll | rfIgnoreCase),
+            "папа пыла рапу");
+  EXPECT_EQ(ReplaceChar("Мама мыла раму", u'м', u'п', rfIgnoreCase), "пама мыла раму");
+}
+
+// ---- paths and searches ----
+
+TEST(PathJoinTest, ExactlyOneSeparatorBetweenParts) {
+  struct Case {
+    std::string actual, expected;
+  };
+  const Case cases[] = {
+      {PathJoin("C:\\a\\", "\\b"), "C:\\a\\b"},
+      {PathJoin("C:\\a", "b"), "C:\\a\\b"},
+      {PathJoin("C:\\a\\", "b"), "C:\\a\\b"},
+      {PathJoin("C:\\a", "\\b"), "C:\\a\\b"},
+      {PathJoin("", "b"), "b"},
+      {PathJoin("a", ""), "a"},
+      {PathJoin({"", "Калвор", "", "Дивир\\", "\\x.xml"}), "Калвор\\Дивир\\x.xml"},
+      {PathJoin({"http://host/", "/dav", "docs"}, '/'), "http://host/dav/docs"},
+      {PathJoin({}), ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.actual, c.expected);
+  }
+}
+
+TEST(SearchTest, EmptyTest) {
+  EXPECT_TRUE(IsEmptyStr(""));
+  EXPECT_TRUE(IsEmptyStr(" \t\r\n "));
+  EXPECT_FALSE(IsEmptyStr(" \t ", false));
+  EXPECT_FALSE(IsEmptyStr(" x "));
+}
+
+TEST(SearchTest, IndexOfStr) {
+  const std::vector<std::string> items{"Один", "ДВА", "три", "два"};
+  EXPECT_EQ(IndexOfStr("два", items, false), 1);
+  EXPECT_EQ(IndexOfStr("два", items, true), 3);
+  EXPECT_EQ(IndexOfStr("Три", items, true), -1);
+  EXPECT_EQ(IndexOfStr("четыре", items, false), -1);
+}
+
+TEST(SearchTest, PosIgnoreCaseIsOneBasedInCharacters) {
+  EXPECT_EQ(PosIgnoreCase("МИР", "привет мир"), 8);
+  EXPECT_EQ(PosIgnoreCase("B", "abcb"), 2);
+  EXPECT_EQ(PosIgnoreCase("x", "abc"), 0);
+  EXPECT_EQ(PosIgnoreCase("", "abc"), 0);
+  EXPECT_EQ(PosIgnoreCase("abcd", "abc"), 0);
+}
+
+TEST(SearchTest, SplitString) {
+  struct Case {
+    const char *text, *delimiters;
+    bool removeEmpty;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"a;b,,c", ";,", false, {"a", "b", "", "c"}},
+      {"a;b,,c", ";,", true, {"a", "b", "c"}},
+      {";a;", ";", false, {"", "a", ""}},
+      {";a;", ";", true, {"a"}},
+      {"", ";", false, {}},
+      {"abc", "", false, {"abc"}},
+      {"Один—Два—", "—", true, {"Один", "Два"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Items(*SplitString(c.text, c.delimiters, c.removeEmpty)), c.expected) << c.text;
+  }
+}
+
+// ---- system services ----
+
+class FakeSpecialFolders final : public platform::ISpecialFolders {
+ public:
+  std::string GetPath(int csidl) override {
+    if (csidl == 99) {
+      throw EOSError("The system cannot find the path specified.", 3);
+    }
+    return "C:\\Folder" + std::to_string(csidl);
+  }
+};
+
+class FakeMessageBoxes final : public platform::IMessageBoxes {
+ public:
+  int Show(uintptr_t owner, const std::string& text, const std::string& caption,
+           unsigned type) override {
+    Calls.push_back(std::to_string(owner) + "|" + text + "|" + caption + "|" +
+                    std::to_string(type));
+    return platform::ID_NO_CODE;
+  }
+  std::vector<std::string> Calls;
+};
+
+TEST(SystemServicesTest, SpecialFoldersComeFromTheCurrentInstance) {
+  FakeSpecialFolders folders;
+  platform::TScopedCurrent<platform::ISpecialFolders> scope(folders);
+  EXPECT_EQ(GetPersonalFolderPath(), "C:\\Folder5");
+  EXPECT_EQ(GetAppDataFolderPath(), "C:\\Folder26");
+  EXPECT_EQ(GetCommonAppDataFolderPath(), "C:\\Folder35");
+  EXPECT_EQ(GetSpecialFolderPath(16), "C:\\Folder16");
+  try {
+    GetSpecialFolderPath(99);
+    FAIL() << "no error";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), 3u);
+  }
+}
+
+TEST(SystemServicesTest, MessageBoxGoesToTheCurrentInstance) {
+  FakeMessageBoxes boxes;
+  platform::TScopedCurrent<platform::IMessageBoxes> scope(boxes);
+  EXPECT_EQ(ShowMessageBox(42, "Обновление завершено", "Swiftkit",
+                           platform::MB_YESNO_CODE | platform::MB_ICONQUESTION_CODE),
+            platform::ID_NO_CODE);
+  EXPECT_EQ(boxes.Calls, std::vector<std::string>{"42|Обновление завершено|Swiftkit|36"});
+}
+
+TEST(SystemServicesTest, TempFolderEndsWithASeparatorAndExists) {
+  const std::string folder = GetTempFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_TRUE(folder.back() == '\\' || folder.back() == '/') << folder;
+  EXPECT_TRUE(platform::DirectoryExists(folder)) << folder;
+}
+
+TEST(SystemServicesTest, GuidTextForms) {
+  const std::string braced = NewGUIDString();
+  EXPECT_TRUE(std::regex_match(
+      braced, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
+      << braced;
+  const std::string bare = NewGUIDString(false);
+  EXPECT_TRUE(std::regex_match(bare, std::regex("[0-9A-F]{32}"))) << bare;
+  EXPECT_NE(NewGUIDString(), braced);
+}
+
+TEST(CmdLineSwitchTest, PrefixesValuesAndLastMatch) {
+  const std::vector<std::string> args{
+      "-Portable", "/CFG:C:\\Path\\Settings.XML", "cfg:plain", "", "-Путь:Дом", "-cfg:second"};
+  struct Case {
+    const char *name, *prefixes;
+    bool found;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"cfg:", "", true, "plain"},
+      {"cfg:", "/", true, "c:\\path\\settings.xml"},
+      {"cfg:", "-/", true, "second"},
+      {"  CFG: ", "-", true, "second"},
+      {"путь:", "-", true, "дом"},
+      {"port", "-", true, "able"},
+      // The switch alone has no value.
+      {"portable", "-", false, ""},
+      {"missing", "-/", false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string value = "stale";
+    EXPECT_EQ(FindCmdLineSwitch(args, c.name, value, c.prefixes), c.found) << c.name;
+    EXPECT_EQ(value, c.value) << c.name;
+  }
+}
+
+TEST(CmdLineSwitchTest, ALastMatchWithoutValueWins) {
+  std::string value;
+  EXPECT_FALSE(FindCmdLineSwitch({"-cfg:a", "-cfg:"}, "cfg:", value, "-"));
+  EXPECT_EQ(value, "");
+}
+
+}  // namespace
+}  // namespace kv
