@@ -34,7 +34,12 @@ EOSError::EOSError(uint32_t errorCode)
     : EOSError(platform::SystemErrorMessage(errorCode), errorCode) {}
 
 void RaiseLastOSError() {
-  throw EOSError(platform::LastErrorCode());
+  const uint32_t code = platform::LastErrorCode();
+  // Some calls fail without saying why; the system's text for 0 would read as success.
+  if (code == 0) {
+    throw EOSError("A call to an OS function failed", 0);
+  }
+  throw EOSError(code);
 }
 
 void Assert(bool condition, const char* module, int line, const std::string& message) {
