@@ -244,9 +244,8 @@ int PosIgnoreCase(const std::string& SubStr, const std::string& S) {
   return found == std::u16string::npos ? 0 : static_cast<int>(found) + 1;
 }
 
-std::unique_ptr<TStringList> SplitString(const std::string& S, const std::string& Delimiters,
-                                         bool RemoveEmpty) {
-  auto list = std::make_unique<TStringList>();
+TStringList SplitString(const std::string& S, const std::string& Delimiters, bool RemoveEmpty) {
+  TStringList list;
   const std::u16string text = Utf8ToUtf16(S);
   if (text.empty()) {
     return list;
@@ -258,7 +257,7 @@ std::unique_ptr<TStringList> SplitString(const std::string& S, const std::string
     const std::u16string_view piece =
         std::u16string_view(text).substr(start, end == std::u16string::npos ? end : end - start);
     if (!RemoveEmpty || !piece.empty()) {
-      list->Add(Utf16ToUtf8(piece));
+      list.Add(Utf16ToUtf8(piece));
     }
     if (end == std::u16string::npos) {
       return list;

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,8 +80,7 @@ int IndexOfStr(std::string_view S, std::span<const std::string> Strings, bool Ca
 int PosIgnoreCase(const std::string& SubStr, const std::string& S);
 // The pieces of S between any of the delimiter characters; with RemoveEmpty, empty pieces are
 // left out. An empty text gives an empty list.
-std::unique_ptr<TStringList> SplitString(const std::string& S, const std::string& Delimiters,
-                                         bool RemoveEmpty);
+TStringList SplitString(const std::string& S, const std::string& Delimiters, bool RemoveEmpty);
 
 // The special folder's path without a trailing separator; raises the platform's error.
 std::string GetSpecialFolderPath(int CSIDL);

@@ -200,7 +200,7 @@ TEST(SearchTest, SplitString) {
       {"Один—Два—", "—", true, {"Один", "Два"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Items(*SplitString(c.text, c.delimiters, c.removeEmpty)), c.expected) << c.text;
+    EXPECT_EQ(Items(SplitString(c.text, c.delimiters, c.removeEmpty)), c.expected) << c.text;
   }
 }
 
