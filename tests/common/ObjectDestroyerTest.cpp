@@ -5,19 +5,12 @@
 #include <memory>
 
 #include "common/Common.Classes.h"
+#include "support/Tracked.h"
 
 namespace kv {
 namespace {
 
-// Counts its destructions in a counter that outlives it.
-class TTracked : public TObject {
- public:
-  explicit TTracked(int& destructions) : FDestructions(destructions) {}
-  ~TTracked() override { ++FDestructions; }
-
- private:
-  int& FDestructions;
-};
+using test::TTracked;
 
 TEST(ObjectDestroyerTest, AutoDestroyFreesTheObjectWithTheLastReference) {
   int destructions = 0;

@@ -4,19 +4,12 @@
 
 #include <memory>
 
+#include "support/Tracked.h"
+
 namespace kv {
 namespace {
 
-// Counts its destructions in a counter that outlives it.
-class TTracked : public TObject {
- public:
-  explicit TTracked(int& destructions) : FDestructions(destructions) {}
-  ~TTracked() override { ++FDestructions; }
-  std::string ToString() const override { return "tracked"; }
-
- private:
-  int& FDestructions;
-};
+using test::TTracked;
 
 TEST(SharedPtrTest, EmptyPointers) {
   struct TCase {

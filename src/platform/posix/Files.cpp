@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <ctime>
 
 #include "common/Exceptions.h"
+#include "platform/posix/Posix.h"
 
 namespace kv::platform {
 namespace {
@@ -26,15 +26,6 @@ std::string Native(const std::string& path) {
   const int code = errno;
   throw EOSError(SystemErrorMessage(static_cast<uint32_t>(code)) + ": " + path,
                  static_cast<uint32_t>(code));
-}
-
-TDateTime ToDateTime(std::time_t time) {
-  std::tm local{};
-  localtime_r(&time, &local);
-  const auto days = std::chrono::sys_days(std::chrono::year(local.tm_year + 1900) /
-                                          (local.tm_mon + 1) / local.tm_mday) -
-                    std::chrono::sys_days(std::chrono::year(1899) / 12 / 30);
-  return days.count() + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
 }
 
 class PosixFile final : public IFileHandle {
@@ -134,7 +125,7 @@ std::optional<TFileSearchInfo> FindFile(const std::string& path) {
   if (::stat(Native(path).c_str(), &st) != 0) {
     return std::nullopt;
   }
-  return TFileSearchInfo{st.st_size, ToDateTime(st.st_mtime)};
+  return TFileSearchInfo{st.st_size, posix::ToLocalDateTime(st.st_mtime)};
 }
 
 std::string TempFolder() {

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 
+#include "platform/posix/Posix.h"
+
 namespace kv::platform {
 
 uint32_t LastErrorCode() {
@@ -51,14 +53,17 @@ std::vector<std::string> CommandLineArgs() {
   return args;
 }
 
-TDateTime Now() {
-  const std::time_t now = std::time(nullptr);
+TDateTime posix::ToLocalDateTime(std::time_t time) {
   std::tm local{};
-  localtime_r(&now, &local);
+  localtime_r(&time, &local);
   const auto days = std::chrono::sys_days(std::chrono::year(local.tm_year + 1900) /
                                           (local.tm_mon + 1) / local.tm_mday) -
                     std::chrono::sys_days(std::chrono::year(1899) / 12 / 30);
   return days.count() + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+}
+
+TDateTime Now() {
+  return posix::ToLocalDateTime(std::time(nullptr));
 }
 
 }  // namespace kv::platform
