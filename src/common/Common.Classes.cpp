@@ -29,6 +29,7 @@ constexpr std::size_t kLifetimeSpace = (sizeof(TLifetime) + alignof(std::max_ali
 constexpr uint64_t kCountMask = 0xFFFFFFFFu;
 constexpr uint64_t kDestroying = uint64_t{1} << 32;
 constexpr uint64_t kDestroyed = uint64_t{1} << 33;
+constexpr uint64_t kPersistent = uint64_t{1} << 34;
 
 int32_t CountOf(uint64_t countAndState) {
   return static_cast<int32_t>(static_cast<uint32_t>(countAndState & kCountMask));
@@ -40,15 +41,6 @@ TObjectState StateOf(uint64_t countAndState) {
   }
   return countAndState & kDestroying ? osDestroying : osNormal;
 }
-
-[[noreturn]] void RaiseManualDestroyError() {
-  throw TFlexibleInterfacedObject::EManualDestroyError();
-}
-
-// Allocations of this thread whose object has not reached its TFlexibleInterfacedObject
-// constructor yet, newest first. They nest: an object created while evaluating the constructor
-// arguments of another is allocated later and constructed earlier.
-thread_local TLifetime* pendingLifetimes = nullptr;
 
 }  // namespace
 
@@ -64,12 +56,12 @@ int32_t TLifetime::_Release() {
   if (count == 0) {
     switch (StateOf(countAndState)) {
       case osNormal:
-        if (FReferenceCounted.load(std::memory_order_relaxed)) {
+        if (!(countAndState & kPersistent)) {
           delete FObject;
         }
         break;
       case osDestroyed:
-        Free();
+        Deallocate();
         break;
       case osDestroying:
         // The destroyer sees the count at zero and frees the memory itself.
@@ -88,52 +80,74 @@ TObjectState TLifetime::State() const noexcept {
 }
 
 TLifetime* TLifetime::Allocate(std::size_t objectSize) {
-  auto* lifetime = ::new (::operator new(kLifetimeSpace + objectSize)) TLifetime(objectSize);
-  lifetime->FNextPending = pendingLifetimes;
-  pendingLifetimes = lifetime;
-  return lifetime;
-}
-
-TLifetime* TLifetime::OfMemory(void* memory) {
-  return reinterpret_cast<TLifetime*>(static_cast<char*>(memory) - kLifetimeSpace);
+  return ::new (::operator new(kLifetimeSpace + objectSize)) TLifetime();
 }
 
 void* TLifetime::Memory() {
   return reinterpret_cast<char*>(this) + kLifetimeSpace;
 }
 
-TLifetime* TLifetime::TakePending(const void* object) {
-  TLifetime* newest = pendingLifetimes;
-  const auto address = reinterpret_cast<uintptr_t>(object);
-  const auto begin = newest ? reinterpret_cast<uintptr_t>(newest->Memory()) : 0;
-  if (!newest || address < begin || address >= begin + newest->FObjectSize) {
-    return nullptr;
-  }
-  pendingLifetimes = newest->FNextPending;
-  return newest;
+void TLifetime::AfterConstruction(bool referenceCounted) noexcept {
+  // The count is at least 1 here, so taking 1 off cannot borrow from the flags.
+  FCountAndState.fetch_add((referenceCounted ? 0 : kPersistent) - 1);
 }
 
-void TLifetime::Unpend(TLifetime* lifetime) {
-  if (pendingLifetimes == lifetime) {
-    pendingLifetimes = lifetime->FNextPending;
-  }
+bool TLifetime::BeginDestroy() noexcept {
+  uint64_t countAndState = FCountAndState.load();
+  do {
+    if (!(countAndState & kPersistent) && CountOf(countAndState) > 0) {
+      return false;
+    }
+  } while (!FCountAndState.compare_exchange_weak(countAndState, countAndState | kDestroying));
+  return true;
 }
 
-int32_t TLifetime::BeginDestroy() noexcept {
-  return CountOf(FCountAndState.fetch_or(kDestroying));
-}
-
-void TLifetime::FinishDestroy(bool referenceCounted) noexcept {
+void TLifetime::FinishDestroy() noexcept {
   // A persistent object still referenced leaves its memory to the last release.
-  if (referenceCounted || CountOf(FCountAndState.fetch_or(kDestroyed)) == 0) {
-    Free();
+  if (!(FCountAndState.load() & kPersistent) || CountOf(FCountAndState.fetch_or(kDestroyed)) == 0) {
+    Deallocate();
   }
 }
 
-void TLifetime::Free() noexcept {
+void TLifetime::Deallocate() noexcept {
   void* block = this;
   this->~TLifetime();
   ::operator delete(block);
+}
+
+// ---- TFlexibleInterfacedObject::TConstruction ----
+
+thread_local TFlexibleInterfacedObject::TConstruction*
+    TFlexibleInterfacedObject::TConstruction::FCurrent = nullptr;
+
+TFlexibleInterfacedObject::TConstruction::TConstruction(std::size_t objectSize)
+    : FLifetime(TLifetime::Allocate(objectSize)), FObjectSize(objectSize), FOuter(FCurrent) {
+  FCurrent = this;
+}
+
+TFlexibleInterfacedObject::TConstruction::~TConstruction() {
+  FCurrent = FOuter;
+  if (!FFinished) {
+    FLifetime->Deallocate();
+  }
+}
+
+void TFlexibleInterfacedObject::TConstruction::Finish(
+    const TFlexibleInterfacedObject& object) noexcept {
+  FLifetime->AfterConstruction(object.IsReferenceCounted());
+  FFinished = true;
+}
+
+TLifetime* TFlexibleInterfacedObject::TConstruction::Take(const void* object) {
+  TConstruction* current = FCurrent;
+  const auto address = reinterpret_cast<uintptr_t>(object);
+  const auto begin = current ? reinterpret_cast<uintptr_t>(current->Memory()) : 0;
+  if (!current || address < begin || address >= begin + current->FObjectSize) {
+    return nullptr;
+  }
+  // Taken once: an object constructed within this one (a member) is not New's.
+  FCurrent = current->FOuter;
+  return current->FLifetime;
 }
 
 // ---- TFlexibleInterfacedObject ----
@@ -143,33 +157,26 @@ TFlexibleInterfacedObject::EManualDestroyError::EManualDestroyError()
           "Вызван в ручную деструктор для объекта, который должен уничтожаться только при "
           "обниливании всех ссылок на него") {}
 
-TFlexibleInterfacedObject::TFlexibleInterfacedObject() : FLifetime(TLifetime::TakePending(this)) {
+TFlexibleInterfacedObject::TFlexibleInterfacedObject() : FLifetime(TConstruction::Take(this)) {
   if (!FLifetime) {
-    throw EInvalidOperation(ClassName() + " must be created with new");
+    throw EInvalidOperation(ClassName() + " must be created with New");
   }
   FLifetime->FObject = this;
 }
 
-void* TFlexibleInterfacedObject::operator new(std::size_t size) {
-  return TLifetime::Allocate(size)->Memory();
-}
-
-void TFlexibleInterfacedObject::operator delete(void* memory) noexcept {
-  TLifetime* lifetime = TLifetime::OfMemory(memory);
-  TLifetime::Unpend(lifetime);
-  lifetime->Free();
-}
-
 void TFlexibleInterfacedObject::operator delete(TFlexibleInterfacedObject* object,
                                                 std::destroying_delete_t) noexcept {
-  TLifetime& lifetime = *object->FLifetime;
-  const bool referenceCounted = object->IsReferenceCounted();
-  if (lifetime.BeginDestroy() > 0 && referenceCounted) {
-    // Reaches std::terminate, which reports the error: it cannot leave this function.
-    RaiseManualDestroyError();
+  // A refused destroy reaches std::terminate here, which reports EManualDestroyError.
+  object->Free();
+}
+
+void TFlexibleInterfacedObject::Free() {
+  TLifetime& lifetime = *FLifetime;
+  if (!lifetime.BeginDestroy()) {
+    throw EManualDestroyError();
   }
-  object->~TFlexibleInterfacedObject();
-  lifetime.FinishDestroy(referenceCounted);
+  this->~TFlexibleInterfacedObject();
+  lifetime.FinishDestroy();
 }
 
 int32_t TFlexibleInterfacedObject::QueryInterface(const TGUID& iid, void** obj) noexcept {
@@ -178,8 +185,6 @@ int32_t TFlexibleInterfacedObject::QueryInterface(const TGUID& iid, void** obj) 
 }
 
 TFlexibleInterfacedObject::TLifetime& TFlexibleInterfacedObject::RefCount() noexcept {
-  // Every reference is taken through here, on the living object.
-  FLifetime->FReferenceCounted.store(IsReferenceCounted(), std::memory_order_relaxed);
   return *FLifetime;
 }
 
@@ -211,6 +216,18 @@ void TStream::WriteBuffer(const void* buffer, int64_t count) {
   }
 }
 
+std::optional<int64_t> TStream::SeekTarget(int64_t offset, TSeekOrigin origin, int64_t position) {
+  switch (origin) {
+    case TSeekOrigin::Beginning:
+      return offset;
+    case TSeekOrigin::Current:
+      return position + offset;
+    case TSeekOrigin::End:
+      return Size() + offset;
+  }
+  return std::nullopt;
+}
+
 // ---- TMemoryStream ----
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
@@ -237,17 +254,7 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-  switch (origin) {
-    case TSeekOrigin::Beginning:
-      FPosition = offset;
-      break;
-    case TSeekOrigin::Current:
-      FPosition += offset;
-      break;
-    case TSeekOrigin::End:
-      FPosition = Size() + offset;
-      break;
-  }
+  FPosition = SeekTarget(offset, origin, FPosition).value_or(FPosition);
   return FPosition;
 }
 
@@ -305,10 +312,12 @@ int64_t TBufferedStream::Read(void* buffer, int64_t count) {
       delivered += copied;
     }
     if (copied == 0) {
+      // The buffer moves only once the inner read has succeeded.
+      std::vector<uint8_t> fresh(static_cast<size_t>(FBuffSize));
       FStream->SetPosition(FPosition);
+      fresh.resize(static_cast<size_t>(FStream->Read(fresh.data(), FBuffSize)));
+      FBuff.swap(fresh);
       FBuffStartPosition = FPosition;
-      FBuff.resize(static_cast<size_t>(FBuffSize));
-      FBuff.resize(static_cast<size_t>(FStream->Read(FBuff.data(), FBuffSize)));
       if (FBuff.empty()) {
         break;
       }
@@ -322,19 +331,9 @@ int64_t TBufferedStream::Write(const void*, int64_t) {
 }
 
 int64_t TBufferedStream::Seek(int64_t offset, TSeekOrigin origin) {
-  switch (origin) {
-    case TSeekOrigin::Beginning:
-      FPosition = offset;
-      break;
-    case TSeekOrigin::Current:
-      FPosition += offset;
-      break;
-    case TSeekOrigin::End:
-      FPosition = FStream->Size() + offset;
-      break;
-    default:
-      Assert(false, kModule, 832);
-  }
+  const std::optional<int64_t> target = SeekTarget(offset, origin, FPosition);
+  Assert(target.has_value(), kModule, 832);
+  FPosition = *target;
   if (!InBuffer(FPosition)) {
     InvalidateBuffer();
   }

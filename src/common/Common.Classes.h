@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "common/Exceptions.h"
@@ -17,15 +20,13 @@ namespace kv {
 
 enum TObjectState : uint8_t { osNormal = 0, osDestroying = 1, osDestroyed = 2 };
 
-// An object reached through interfaces. Reference counted, it is deleted when the last reference
-// goes; deleting it by hand while references exist is a programming error that ends the program
-// with EManualDestroyError (a deallocation function must not throw).
-//
-// Create it with new only (otherwise the constructor raises EInvalidOperation). Its count starts at
-// 0, so a constructor must not let a reference to the object escape: dropping it would delete the
-// half-built object.
+// An object reached through interfaces, created with New. Reference counted, it is deleted when
+// the last reference goes; destroying it by hand while references exist is a programming error.
 class TFlexibleInterfacedObject : public TObject, public IInterface {
   KV_CLASS_INFO()
+ private:
+  class TConstruction;
+
  public:
   class EManualDestroyError : public Exception {
     KV_CLASS_INFO()
@@ -43,39 +44,34 @@ class TFlexibleInterfacedObject : public TObject, public IInterface {
 
    private:
     friend class TFlexibleInterfacedObject;
-    explicit TLifetime(std::size_t objectSize) : FObjectSize(objectSize) {}
+    friend class TFlexibleInterfacedObject::TConstruction;
+    TLifetime() = default;
     static TLifetime* Allocate(std::size_t objectSize);
-    static TLifetime* OfMemory(void* memory);
     void* Memory();
-    // The newest pending allocation if its memory holds `object`, which is then no longer pending.
-    static TLifetime* TakePending(const void* object);
-    // For an allocation whose object was never constructed.
-    static void Unpend(TLifetime* lifetime);
-    // The count before destruction began.
-    int32_t BeginDestroy() noexcept;
-    void FinishDestroy(bool referenceCounted) noexcept;
-    void Free() noexcept;
+    void AfterConstruction(bool referenceCounted) noexcept;
+    // False, changing nothing, for a reference-counted object that still has references.
+    bool BeginDestroy() noexcept;
+    void FinishDestroy() noexcept;
+    void Deallocate() noexcept;
 
-    // The count and the state in one word, so that the owner's destroy and the last release
-    // agree on which of them frees the memory.
-    std::atomic<uint64_t> FCountAndState{0};
-    // The object's IsReferenceCounted, remembered for releases after the owner destroyed it.
-    std::atomic<bool> FReferenceCounted{true};
+    // The count, the state and the lifetime rule in one word, so that the owner's destroy and
+    // the last release agree on which of them frees the memory.
+    std::atomic<uint64_t> FCountAndState{1};
     TFlexibleInterfacedObject* FObject = nullptr;
-    std::size_t FObjectSize;
-    TLifetime* FNextPending = nullptr;
   };
 
   TFlexibleInterfacedObject();
   TFlexibleInterfacedObject(const TFlexibleInterfacedObject&) = delete;
   TFlexibleInterfacedObject& operator=(const TFlexibleInterfacedObject&) = delete;
 
-  static void* operator new(std::size_t size);
-  // Frees the memory of an object whose construction failed.
-  static void operator delete(void* memory) noexcept;
-  // delete: runs the destructor and frees the memory, or leaves the memory of a persistent object
-  // to its last release.
+  // Only New creates these objects.
+  static void* operator new(std::size_t) = delete;
+  // As Free, but a refused destroy ends the program: a deallocation function cannot throw.
   static void operator delete(TFlexibleInterfacedObject* object, std::destroying_delete_t) noexcept;
+
+  // Destroys the object by hand. A reference-counted object that still has references raises
+  // EManualDestroyError and stays intact, to be destroyed by its last release.
+  void Free();
 
   // Which lifetime rule applies: deleted at the last release (true) or by its owner (false).
   virtual bool IsReferenceCounted() const { return true; }
@@ -89,8 +85,47 @@ class TFlexibleInterfacedObject : public TObject, public IInterface {
   virtual bool GetInterface(const TGUID& iid, void** obj) noexcept;
 
  private:
+  template <class T, class... Args>
+  friend T* New(Args&&... args);
+
+  // The memory New constructs an object in, found by its TFlexibleInterfacedObject constructor.
+  // A creation nested in another (by a base constructed before that part) finds its own; the
+  // memory is freed when the constructor throws.
+  class TConstruction {
+   public:
+    explicit TConstruction(std::size_t objectSize);
+    TConstruction(const TConstruction&) = delete;
+    TConstruction& operator=(const TConstruction&) = delete;
+    ~TConstruction();
+
+    void* Memory() const { return FLifetime->Memory(); }
+    void Finish(const TFlexibleInterfacedObject& object) noexcept;
+    // The lifetime for the object at `object` if New is constructing it on this thread.
+    static TLifetime* Take(const void* object);
+
+   private:
+    static thread_local TConstruction* FCurrent;
+    TLifetime* FLifetime;
+    std::size_t FObjectSize;
+    TConstruction* FOuter;
+    bool FFinished = false;
+  };
+
   TLifetime* FLifetime;
 };
+
+// Creates a TFlexibleInterfacedObject descendant. The count is 1 while the constructor runs, so
+// that a reference it takes and drops cannot destroy the half-built object, and 0 when New
+// returns. Hold the result in a TIntfPtr (reference counted) or a std::unique_ptr (persistent).
+template <class T, class... Args>
+T* New(Args&&... args) {
+  static_assert(std::is_base_of_v<TFlexibleInterfacedObject, T>);
+  static_assert(alignof(T) <= alignof(std::max_align_t));
+  TFlexibleInterfacedObject::TConstruction construction(sizeof(T));
+  T* object = ::new (construction.Memory()) T(std::forward<Args>(args)...);
+  construction.Finish(*object);
+  return object;
+}
 
 // A TFlexibleInterfacedObject whose owner deletes it. References that outlive the delete keep
 // only the memory alive and must not call into the object any more.
@@ -115,6 +150,11 @@ class TFlexiblePersistInterfacedObject : public TFlexibleInterfacedObject {
 class TStream : public TObject {
   KV_CLASS_INFO()
  public:
+  TStream() = default;
+  // A copy would share the original's inner stream or handle.
+  TStream(const TStream&) = delete;
+  TStream& operator=(const TStream&) = delete;
+
   // The bytes read or written; fewer than asked at the end of the stream.
   virtual int64_t Read(void* buffer, int64_t count) = 0;
   virtual int64_t Write(const void* buffer, int64_t count) = 0;
@@ -127,6 +167,10 @@ class TStream : public TObject {
   // Read or write all of `count` bytes; EReadError or EWriteError when the stream falls short.
   void ReadBuffer(void* buffer, int64_t count);
   void WriteBuffer(const void* buffer, int64_t count);
+
+ protected:
+  // Where a seek by `offset` from `origin` leads from `position`; nothing for an unknown origin.
+  std::optional<int64_t> SeekTarget(int64_t offset, platform::TSeekOrigin origin, int64_t position);
 };
 
 // A stream over bytes in memory that grows as it is written.

@@ -10,6 +10,7 @@
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace kv {
@@ -101,8 +102,13 @@ class TIntfPtr {
       FCount->_AddRef();
     }
   }
+  // Counts through `other`'s count: the object may be gone already (a persistent one).
   template <class J, class = std::enable_if_t<std::is_convertible_v<J*, I*>>>
-  TIntfPtr(const TIntfPtr<J>& other) : TIntfPtr(static_cast<I*>(other.Get())) {}
+  TIntfPtr(const TIntfPtr<J>& other) : FIntf(other.FIntf), FCount(other.FCount) {
+    if (FCount) {
+      FCount->_AddRef();
+    }
+  }
   TIntfPtr(TIntfPtr&& other) noexcept
       : FIntf(std::exchange(other.FIntf, nullptr)), FCount(std::exchange(other.FCount, nullptr)) {}
   ~TIntfPtr() { Reset(); }
@@ -128,6 +134,9 @@ class TIntfPtr {
   friend bool operator==(const TIntfPtr& a, std::nullptr_t) { return a.FIntf == nullptr; }
 
  private:
+  template <class J>
+  friend class TIntfPtr;
+
   I* FIntf = nullptr;
   IRefCount* FCount = nullptr;
 };

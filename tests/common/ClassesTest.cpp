@@ -7,6 +7,8 @@
 #include <random>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/Files.h"
@@ -57,7 +59,7 @@ using TPersistProbe = TProbe<TFlexiblePersistInterfacedObject>;
 
 TEST(FlexibleInterfacedObjectTest, CountedObjectGoesWithItsLastReference) {
   int destructions = 0;
-  TIntfPtr<IProbe> first(new TCountedProbe(destructions));
+  TIntfPtr<IProbe> first(New<TCountedProbe>(destructions));
   TIntfPtr<IProbe> second = first;
   first.Reset();
   EXPECT_EQ(destructions, 0);
@@ -66,25 +68,73 @@ TEST(FlexibleInterfacedObjectTest, CountedObjectGoesWithItsLastReference) {
   EXPECT_EQ(destructions, 1);
 }
 
-TEST(FlexibleInterfacedObjectTest, CountedObjectWithoutReferencesMayBeDeletedByHand) {
+// Takes and drops a reference to itself while it is being constructed.
+template <class Base>
+class TSelfReferencing : public TProbe<Base> {
+ public:
+  explicit TSelfReferencing(int& destructions) : TProbe<Base>(destructions) {
+    TIntfPtr<IProbe> self(this);
+  }
+};
+
+TEST(FlexibleInterfacedObjectTest, ReferenceDroppedInTheConstructorLeavesTheObjectAlone) {
   int destructions = 0;
-  std::unique_ptr<TCountedProbe> probe(new TCountedProbe(destructions));
+  auto* counted = New<TSelfReferencing<TFlexibleInterfacedObject>>(destructions);
+  EXPECT_EQ(destructions, 0);
+  EXPECT_EQ(counted->RefCount().RefCount(), 0);
+  TIntfPtr<IProbe> reference(counted);
+  reference.Reset();
+  EXPECT_EQ(destructions, 1);
+
+  std::unique_ptr<TSelfReferencing<TFlexiblePersistInterfacedObject>> persistent(
+      New<TSelfReferencing<TFlexiblePersistInterfacedObject>>(destructions));
+  EXPECT_EQ(persistent->RefCount().RefCount(), 0);
+  TIntfPtr<IProbe>(persistent.get()).Reset();
+  EXPECT_EQ(destructions, 1);
+  persistent.reset();
+  EXPECT_EQ(destructions, 2);
+}
+
+TEST(FlexibleInterfacedObjectTest, CountedObjectWithoutReferencesMayBeDestroyedByHand) {
+  int destructions = 0;
+  New<TCountedProbe>(destructions)->Free();
+  EXPECT_EQ(destructions, 1);
+
+  std::unique_ptr<TCountedProbe> probe(New<TCountedProbe>(destructions));
   EXPECT_TRUE(probe->IsReferenceCounted());
   probe.reset();
+  EXPECT_EQ(destructions, 2);
+}
+
+TEST(FlexibleInterfacedObjectTest, FreeingReferencedCountedObjectRaisesAndLeavesItToTheReference) {
+  int destructions = 0;
+  auto* probe = New<TCountedProbe>(destructions);
+  TIntfPtr<IProbe> reference(probe);
+  try {
+    probe->Free();
+    FAIL() << "no EManualDestroyError";
+  } catch (const TFlexibleInterfacedObject::EManualDestroyError& e) {
+    EXPECT_EQ(e.Message(), kManualDestroyMessage);
+    EXPECT_EQ(e.ClassName(), "EManualDestroyError");
+  }
+  EXPECT_EQ(destructions, 0);
+  EXPECT_EQ(probe->RefCount().State(), osNormal);
+  EXPECT_EQ(reference->Value(), 42);
+
+  reference.Reset();
   EXPECT_EQ(destructions, 1);
 }
 
 TEST(FlexibleInterfacedObjectDeathTest, DeletingReferencedCountedObjectEndsTheProgram) {
   int destructions = 0;
-  auto* probe = new TCountedProbe(destructions);
+  auto* probe = New<TCountedProbe>(destructions);
   TIntfPtr<IProbe> reference(probe);
   EXPECT_DEATH(delete probe, kManualDestroyMessage);
-  EXPECT_EQ(TFlexibleInterfacedObject::EManualDestroyError().ClassName(), "EManualDestroyError");
 }
 
 TEST(FlexibleInterfacedObjectTest, PersistentObjectLivesOnWhenItsReferencesGo) {
   int destructions = 0;
-  std::unique_ptr<TPersistProbe> probe(new TPersistProbe(destructions));
+  std::unique_ptr<TPersistProbe> probe(New<TPersistProbe>(destructions));
   EXPECT_FALSE(probe->IsReferenceCounted());
   TIntfPtr<IProbe>(probe.get()).Reset();
   EXPECT_EQ(destructions, 0);
@@ -94,9 +144,9 @@ TEST(FlexibleInterfacedObjectTest, PersistentObjectLivesOnWhenItsReferencesGo) {
 }
 
 TEST(FlexibleInterfacedObjectTest,
-     PersistentObjectDeletedWhileReferencedKeepsItsMemoryForTheLastRelease) {
+     PersistentObjectDestroyedWhileReferencedKeepsItsMemoryForTheLastRelease) {
   int destructions = 0;
-  auto probe = std::make_unique<TPersistProbe>(destructions);
+  std::unique_ptr<TPersistProbe> probe(New<TPersistProbe>(destructions));
   TIntfPtr<IProbe> reference(probe.get());
   TLifetime& lifetime = probe->RefCount();
 
@@ -105,10 +155,14 @@ TEST(FlexibleInterfacedObjectTest,
   EXPECT_EQ(lifetime.State(), osDestroyed);
   EXPECT_EQ(lifetime.RefCount(), 1);
 
+  // Copies, an upcast one too, count without calling into the destroyed object.
   TIntfPtr<IProbe> copy = reference;
-  EXPECT_EQ(lifetime.RefCount(), 2);
+  TIntfPtr<IInterface> upcast = reference;
+  EXPECT_EQ(upcast.Get(), static_cast<IInterface*>(reference.Get()));
+  EXPECT_EQ(lifetime.RefCount(), 3);
   reference.Reset();
-  copy.Reset();  // frees the memory; the sanitizers see a leak or a second free
+  copy.Reset();
+  upcast.Reset();  // frees the memory; the sanitizers see a leak or a second free
   EXPECT_EQ(destructions, 1);
 }
 
@@ -124,7 +178,7 @@ TEST(FlexibleInterfacedObjectTest, QueryInterfaceAnswersTheClassInterfacesWithou
       {"other interface", IObjectDestroyer::IID, E_NOINTERFACE_CODE},
   };
   int destructions = 0;
-  auto* probe = new TCountedProbe(destructions);
+  auto* probe = New<TCountedProbe>(destructions);
   TIntfPtr<IInterface> reference(static_cast<IProbe*>(probe));
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -140,13 +194,16 @@ TEST(FlexibleInterfacedObjectTest, QueryInterfaceAnswersTheClassInterfacesWithou
   EXPECT_EQ(probe->RefCount().RefCount(), 2);
 }
 
-// Holds a reference to an object created while its own allocation was pending.
-class THolder : public TFlexibleInterfacedObject {
- public:
-  explicit THolder(TIntfPtr<IProbe> inner) : FInner(std::move(inner)) {}
+// Creates another object before its own TFlexibleInterfacedObject part is constructed, which then
+// lies past the start of its memory.
+struct TInnerMaker {
+  explicit TInnerMaker(int& destructions) : Inner(New<TCountedProbe>(destructions)) {}
+  TIntfPtr<IProbe> Inner;
+};
 
- private:
-  TIntfPtr<IProbe> FInner;
+class THolder : public TInnerMaker, public TFlexibleInterfacedObject {
+ public:
+  explicit THolder(int& destructions) : TInnerMaker(destructions) {}
 };
 
 class TFailing : public TFlexibleInterfacedObject {
@@ -154,20 +211,15 @@ class TFailing : public TFlexibleInterfacedObject {
   TFailing() { throw std::runtime_error("constructor"); }
 };
 
-int& FailingArgument() {
-  throw std::runtime_error("argument");
-}
-
 TEST(FlexibleInterfacedObjectTest, EachObjectFindsItsOwnCountThroughNestedAndFailedCreations) {
   int destructions = 0;
-  TIntfPtr<IInterface> outer(new THolder(TIntfPtr<IProbe>(new TCountedProbe(destructions))));
+  TIntfPtr<IInterface> outer(New<THolder>(destructions));
   EXPECT_EQ(destructions, 0);
   outer.Reset();
   EXPECT_EQ(destructions, 1);
 
-  EXPECT_THROW(TIntfPtr<IInterface>(new TFailing()), std::runtime_error);
-  EXPECT_THROW(TIntfPtr<IProbe>(new TCountedProbe(FailingArgument())), std::runtime_error);
-  TIntfPtr<IProbe> after(new TCountedProbe(destructions));
+  EXPECT_THROW(New<TFailing>(), std::runtime_error);
+  TIntfPtr<IProbe> after(New<TCountedProbe>(destructions));
   after.Reset();
   EXPECT_EQ(destructions, 2);
 }
@@ -175,11 +227,12 @@ TEST(FlexibleInterfacedObjectTest, EachObjectFindsItsOwnCountThroughNestedAndFai
 TEST(FlexibleInterfacedObjectTest, ObjectNotCreatedWithNewIsRefused) {
   int destructions = 0;
   EXPECT_THROW(TCountedProbe onStack(destructions), EInvalidOperation);
+  EXPECT_THROW(std::make_shared<TCountedProbe>(destructions), EInvalidOperation);
 }
 
 TEST(FlexibleInterfacedObjectTest, ReferencesTakenAndDroppedOnOtherThreads) {
   int destructions = 0;
-  TIntfPtr<IProbe> reference(new TCountedProbe(destructions));
+  TIntfPtr<IProbe> reference(New<TCountedProbe>(destructions));
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([reference] {
@@ -199,7 +252,7 @@ TEST(FlexibleInterfacedObjectTest, ReferencesTakenAndDroppedOnOtherThreads) {
 TEST(FlexibleInterfacedObjectTest, OwnerDeleteRacingTheLastReleaseFreesOnce) {
   int destructions = 0;
   for (int i = 0; i < 200; ++i) {
-    auto probe = std::make_unique<TPersistProbe>(destructions);
+    std::unique_ptr<TPersistProbe> probe(New<TPersistProbe>(destructions));
     std::atomic<bool> go{false};
     std::thread releaser([reference = TIntfPtr<IProbe>(probe.get()), &go]() mutable {
       while (!go) {
@@ -215,6 +268,37 @@ TEST(FlexibleInterfacedObjectTest, OwnerDeleteRacingTheLastReleaseFreesOnce) {
 
 // ---- streams ----
 
+// A copy would share the inner stream of the original, and an owning TBufferedStream would free
+// it twice.
+static_assert(!std::is_copy_constructible_v<TBufferedStream> &&
+              !std::is_copy_assignable_v<TBufferedStream>);
+static_assert(!std::is_copy_constructible_v<TMemoryStream> &&
+              !std::is_copy_assignable_v<TMemoryStream>);
+
+TEST(MemoryStreamTest, SeekFromEachOriginAndAnUnknownOneStaysPut) {
+  struct TCase {
+    TSeekOrigin Origin;
+    int64_t Offset;
+    int64_t Position;
+  };
+  const TCase cases[] = {
+      {TSeekOrigin::Beginning, 3, 3},
+      {TSeekOrigin::Current, -2, 2},
+      {TSeekOrigin::End, -1, 9},
+      {static_cast<TSeekOrigin>(7), 5, 4},
+  };
+  TMemoryStream stream;
+  const std::vector<uint8_t> bytes(10);
+  stream.WriteBuffer(bytes.data(), 10);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "origin " << static_cast<int>(c.Origin) << ", offset " << c.Offset);
+    stream.SetPosition(4);
+    EXPECT_EQ(stream.Seek(c.Offset, c.Origin), c.Position);
+    EXPECT_EQ(stream.Position(), c.Position);
+  }
+}
+
 // A memory stream that counts the reads asked of it and reports its destruction.
 class TCountingStream : public TMemoryStream {
  public:
@@ -226,9 +310,13 @@ class TCountingStream : public TMemoryStream {
   }
   int64_t Read(void* buffer, int64_t count) override {
     ++Reads;
+    if (std::exchange(FailNextRead, false)) {
+      throw EReadError("inner read failed");
+    }
     return TMemoryStream::Read(buffer, count);
   }
   int Reads = 0;
+  bool FailNextRead = false;
 
  private:
   int* FDestructions;
@@ -309,6 +397,14 @@ TEST_F(BufferedStreamTest, SeekMovesOnlyThisStreamAndKeepsTheBufferWhenStayingIn
     EXPECT_EQ(Read(1), Bytes(static_cast<int>(c.Position), 1));
     EXPECT_EQ(inner.Reads, c.Reads);
   }
+}
+
+TEST_F(BufferedStreamTest, FailedInnerReadLeavesNoStaleBytes) {
+  Read(8);
+  inner.FailNextRead = true;
+  EXPECT_THROW(Read(12), EReadError);
+  const int64_t position = buffered.Position();
+  EXPECT_EQ(Read(4), Bytes(static_cast<int>(position), 4));
 }
 
 TEST_F(BufferedStreamTest, SeekOutsideDropsTheBuffer) {

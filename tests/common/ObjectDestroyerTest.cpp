@@ -80,7 +80,7 @@ class TPersistent : public TFlexiblePersistInterfacedObject {
 
 TEST(ObjectDestroyerTest, GuardDeletesAPersistentInterfacedObjectByItsOwnRules) {
   int destructions = 0;
-  auto* persistent = new TPersistent(destructions);
+  auto* persistent = New<TPersistent>(destructions);
   TIntfPtr<IInterface> reference(persistent);
   TFlexibleInterfacedObject::TLifetime& lifetime = persistent->RefCount();
 
