@@ -2,12 +2,13 @@
 
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "common/Exceptions.h"
 
 namespace kv {
 
-KV_DEFINE_CLASS(TAttribute, "TCustomAttribute", TObject)
+KV_DEFINE_CLASS(TAttribute, "TAttribute", TObject)
 
 // ---- TValue ----
 
@@ -112,13 +113,15 @@ TTypeInfo Simple(const char* name, TTypeKind kind) {
   return info;
 }
 
-// Composite descriptions are made once per element type and kept for the process.
-template <class Key>
-const TTypeInfo& Cached(const Key& key, const std::function<TTypeInfo()>& make) {
+// Composite descriptions are made once per kind, element type and count, and kept for the
+// process.
+const TTypeInfo& Cached(TTypeKind kind, const TTypeInfo& elementType, size_t count,
+                        const std::function<TTypeInfo()>& make) {
   static std::mutex lock;
-  static std::map<Key, std::unique_ptr<TTypeInfo>> cache;
+  static std::map<std::tuple<TTypeKind, const TTypeInfo*, size_t>, std::unique_ptr<TTypeInfo>>
+      cache;
   std::lock_guard guard(lock);
-  auto& slot = cache[key];
+  auto& slot = cache[{kind, &elementType, count}];
   if (!slot) {
     slot = std::make_unique<TTypeInfo>(make());
   }
@@ -158,7 +161,7 @@ TTypeInfo MakeEnumTypeInfo(std::string name, std::vector<std::string> names) {
 }
 
 const TTypeInfo& SetTypeInfoOf(const TTypeInfo& elementType) {
-  return Cached(&elementType, [&] {
+  return Cached(TTypeKind::Set, elementType, 0, [&] {
     TTypeInfo info = Simple("", TTypeKind::Set);
     info.Name = "set of " + elementType.Name;
     info.ElementType = &elementType;
@@ -167,7 +170,7 @@ const TTypeInfo& SetTypeInfoOf(const TTypeInfo& elementType) {
 }
 
 const TTypeInfo& DynArrayTypeInfoOf(const TTypeInfo& elementType) {
-  return Cached(&elementType, [&] {
+  return Cached(TTypeKind::DynArray, elementType, 0, [&] {
     TTypeInfo info = Simple("", TTypeKind::DynArray);
     info.Name = "TArray<" + elementType.Name + ">";
     info.ElementType = &elementType;
@@ -176,7 +179,7 @@ const TTypeInfo& DynArrayTypeInfoOf(const TTypeInfo& elementType) {
 }
 
 const TTypeInfo& StaticArrayTypeInfoOf(const TTypeInfo& elementType, size_t count) {
-  return Cached(std::make_pair(&elementType, count), [&] {
+  return Cached(TTypeKind::Array, elementType, count, [&] {
     TTypeInfo info = Simple("", TTypeKind::Array);
     info.Name = "array[0.." + std::to_string(count) + "-1] of " + elementType.Name;
     info.ElementType = &elementType;

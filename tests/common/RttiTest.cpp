@@ -103,6 +103,18 @@ TEST(RttiTest, GetsAndSetsThroughDescriptions) {
   EXPECT_EQ(props[0]->GetValue(box).AsOrdinal(), 12);
 }
 
+TEST(RttiTest, CompositeTypesOfOneElementTypeAreDistinct) {
+  const TTypeInfo& set = TypeInfoOf<TSet<TColour>>();
+  const TTypeInfo& dynArray = TypeInfoOf<std::vector<TColour>>();
+  const TTypeInfo& array2 = TypeInfoOf<std::array<TColour, 2>>();
+  const TTypeInfo& array3 = TypeInfoOf<std::array<TColour, 3>>();
+  EXPECT_EQ(set.Kind, TTypeKind::Set);
+  EXPECT_EQ(dynArray.Kind, TTypeKind::DynArray);
+  EXPECT_EQ(array2.ElementCount, 2u);
+  EXPECT_EQ(array3.ElementCount, 3u);
+  EXPECT_EQ(&TypeInfoOf<TSet<TColour>>(), &set);
+}
+
 TEST(RttiTest, ClassNamesAndInheritance) {
   TBox box;
   EXPECT_EQ(box.ClassName(), "TBox");
