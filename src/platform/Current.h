@@ -2,22 +2,24 @@
 // A process-wide current instance of a platform interface: the backend installs the real one,
 // tests put a fake in place for a scope.
 
+#include <atomic>
+
 namespace kv::platform {
 
+// Worker threads may ask for the current instance while a test puts another in place.
 template <class I>
 class TCurrent {
  public:
-  static I& Get() { return *(FOverride ? FOverride : &Default()); }
-  static I* Set(I* instance) {
-    I* old = FOverride;
-    FOverride = instance;
-    return old;
+  static I& Get() {
+    I* instance = FOverride.load();
+    return instance ? *instance : Default();
   }
+  static I* Set(I* instance) { return FOverride.exchange(instance); }
   // The backend's own instance; each backend defines it for each interface.
   static I& Default();
 
  private:
-  static inline I* FOverride = nullptr;
+  static inline std::atomic<I*> FOverride = nullptr;
 };
 
 // Puts an instance in place for the lifetime of the guard.
