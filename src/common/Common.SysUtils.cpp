@@ -22,23 +22,9 @@ std::string CharToUtf8(char16_t c) {
   return Utf16ToUtf8(std::u16string_view(&c, 1));
 }
 
-// Upper case in the user's locale with every character where it was. Full case mapping may
-// lengthen a text (ß becomes SS); matches found in the copy are cut from the original at the
-// same offsets, so such characters keep their own form.
-std::u16string UpperCaseAligned(std::u16string_view text) {
-  std::u16string upper = Utf8ToUtf16(platform::UpperCaseLocale(Utf16ToUtf8(text)));
-  if (upper.size() == text.size()) {
-    return upper;
-  }
-  upper.clear();
-  for (size_t i = 0; i < text.size();) {
-    const size_t width = (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size()) ? 2 : 1;
-    const std::u16string_view original = text.substr(i, width);
-    const std::u16string mapped = Utf8ToUtf16(platform::UpperCaseLocale(Utf16ToUtf8(original)));
-    upper += mapped.size() == width ? std::u16string_view(mapped) : original;
-    i += width;
-  }
-  return upper;
+// Upper case in the user's locale; the mapping keeps every character where it was.
+std::u16string UpperCase16(std::u16string_view text) {
+  return Utf8ToUtf16(platform::UpperCaseLocale(Utf16ToUtf8(text)));
 }
 
 // Spaces and control characters off both ends.
@@ -152,8 +138,8 @@ std::string ReplaceChar(const std::string& S, char16_t OldChar, char16_t NewChar
                         TReplaceFlags Flags) {
   std::u16string text = Utf8ToUtf16(S);
   const bool ignoreCase = (Flags & rfIgnoreCase) != 0;
-  const std::u16string search = ignoreCase ? UpperCaseAligned(text) : text;
-  const char16_t old = ignoreCase ? UpperCaseAligned(std::u16string_view(&OldChar, 1))[0] : OldChar;
+  const std::u16string search = ignoreCase ? UpperCase16(text) : text;
+  const char16_t old = ignoreCase ? UpperCase16(std::u16string_view(&OldChar, 1))[0] : OldChar;
   for (size_t i = 0; i < text.size(); ++i) {
     if (search[i] == old) {
       text[i] = NewChar;
@@ -177,8 +163,8 @@ std::string StringReplace(const std::string& S, const std::string& OldPattern,
   }
   const std::u16string text = Utf8ToUtf16(S);
   const bool ignoreCase = (Flags & rfIgnoreCase) != 0;
-  const std::u16string search = ignoreCase ? UpperCaseAligned(text) : text;
-  const std::u16string pattern = ignoreCase ? UpperCaseAligned(old16) : old16;
+  const std::u16string search = ignoreCase ? UpperCase16(text) : text;
+  const std::u16string pattern = ignoreCase ? UpperCase16(old16) : old16;
 
   std::u16string result;
   TCharBuffer buffer(result);
@@ -236,11 +222,11 @@ int IndexOfStr(std::string_view S, std::span<const std::string> Strings, bool Ca
 }
 
 int PosIgnoreCase(const std::string& SubStr, const std::string& S) {
-  const std::u16string sub = UpperCaseAligned(Utf8ToUtf16(SubStr));
+  const std::u16string sub = UpperCase16(Utf8ToUtf16(SubStr));
   if (sub.empty()) {
     return 0;
   }
-  const size_t found = UpperCaseAligned(Utf8ToUtf16(S)).find(sub);
+  const size_t found = UpperCase16(Utf8ToUtf16(S)).find(sub);
   return found == std::u16string::npos ? 0 : static_cast<int>(found) + 1;
 }
 

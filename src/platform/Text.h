@@ -33,8 +33,12 @@ int CompareTextLocale(std::string_view a, std::string_view b);
 inline bool SameTextLocale(std::string_view a, std::string_view b) {
   return CompareTextLocale(a, b) == 0;
 }
-// Case mapping in the user's locale (Cyrillic included).
+// Case mapping in the user's locale (Cyrillic included), one character for one, so that
+// positions found in a mapped copy hold in the original.
 std::string UpperCaseLocale(std::string_view text);
 std::string LowerCaseLocale(std::string_view text);
+
+// The decimal separator of the user's number format.
+std::string DecimalSeparator();
 
 }  // namespace kv::platform

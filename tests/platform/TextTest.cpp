@@ -102,6 +102,11 @@ TEST(TextTest, CompareIgnoresCaseInUserLocale) {
   }
 }
 
+TEST(TextTest, CaseMappingKeepsOneCharacterForOne) {
+  EXPECT_EQ(UpperCaseLocale("straße"), "STRAßE");
+  EXPECT_EQ(Utf16Length(UpperCaseLocale("ǆ\U0001D400ß")), Utf16Length("ǆ\U0001D400ß"));
+}
+
 TEST(TextTest, CaseMappingOfCyrillic) {
   const struct {
     std::string Lower;

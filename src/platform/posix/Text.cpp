@@ -1,11 +1,13 @@
 #include "platform/Text.h"
 
-#include <unicode/ucasemap.h>
+#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
+#include <clocale>
 #include <memory>
 
 #include "common/Exceptions.h"
@@ -68,18 +70,28 @@ UCollator& CaseInsensitiveCollator() {
   return *collator;
 }
 
+// One character for one, as Windows maps case: a mapping that would change a text's length
+// (ß to SS) leaves the character as it is.
 template <class Map>
 std::string MapCase(std::string_view text, Map map) {
-  UErrorCode status = U_ZERO_ERROR;
-  UCaseMap* caseMap = ucasemap_open(UserLocale(), 0, &status);
-  Check(status, "ucasemap_open");
-  std::string result(text.size() * 3 + 1, '\0');
-  const int32_t length = map(caseMap, result.data(), static_cast<int32_t>(result.size()),
-                             text.data(), static_cast<int32_t>(text.size()), &status);
-  ucasemap_close(caseMap);
-  Check(status, "case mapping");
-  result.resize(static_cast<size_t>(length));
-  return result;
+  std::u16string utf16 = Utf8ToUtf16(text);
+  std::u16string result;
+  result.reserve(utf16.size());
+  for (size_t i = 0; i < utf16.size();) {
+    UChar32 c = 0;
+    U16_NEXT(utf16.data(), i, utf16.size(), c);
+    const UChar32 mapped = map(c);
+    if (U16_LENGTH(mapped) == U16_LENGTH(c)) {
+      c = mapped;
+    }
+    if (U_IS_BMP(c)) {
+      result += static_cast<char16_t>(c);
+    } else {
+      result += static_cast<char16_t>(U16_LEAD(c));
+      result += static_cast<char16_t>(U16_TRAIL(c));
+    }
+  }
+  return Utf16ToUtf8(result);
 }
 
 }  // namespace
@@ -179,10 +191,15 @@ int CompareTextLocale(std::string_view a, std::string_view b) {
 }
 
 std::string UpperCaseLocale(std::string_view text) {
-  return MapCase(text, ucasemap_utf8ToUpper);
+  return MapCase(text, u_toupper);
 }
 std::string LowerCaseLocale(std::string_view text) {
-  return MapCase(text, ucasemap_utf8ToLower);
+  return MapCase(text, u_tolower);
+}
+
+// The C library's numeric locale, which the program takes from the environment.
+std::string DecimalSeparator() {
+  return std::localeconv()->decimal_point;
 }
 
 }  // namespace kv::platform
