@@ -7,17 +7,12 @@
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
+#include "support/StringListItems.h"
 
 namespace kv {
 namespace {
 
-std::vector<std::string> Items(const TStringList& list) {
-  std::vector<std::string> items;
-  for (const auto& item : list) {
-    items.push_back(item.Text);
-  }
-  return items;
-}
+using test::Items;
 
 // ---- TStringUtils ----
 

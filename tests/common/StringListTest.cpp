@@ -3,17 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "common/Exceptions.h"
+#include "support/StringListItems.h"
 
 namespace kv {
 namespace {
 
-std::vector<std::string> Items(const TStringList& list) {
-  std::vector<std::string> items;
-  for (const auto& item : list) {
-    items.push_back(item.Text);
-  }
-  return items;
-}
+using test::Items;
 
 TEST(StringListTest, ReadsDelimitedText) {
   struct Case {
