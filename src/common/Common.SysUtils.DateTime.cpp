@@ -42,9 +42,8 @@ bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int s
   if (year < 1 || !date.ok() || hour > 23 || minute > 59 || second > 59) {
     return false;
   }
-  const double days = (sys_days(date) - sys_days(1899y / December / 30)).count();
-  const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
-  value = days < 0 ? days - time : days + time;
+  value = platform::EncodeDateTime(year, static_cast<unsigned>(month), static_cast<unsigned>(day),
+                                   hour, minute, second);
   return true;
 }
 

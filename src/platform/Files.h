@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/System.h"
 
@@ -24,6 +25,16 @@ struct TFileSearchInfo {
 };
 // A directory search for one file; nothing when it does not exist.
 std::optional<TFileSearchInfo> FindFile(const std::string& path);
+
+struct TFileEntry {
+  std::string Name;
+  bool IsDirectory = false;
+  int64_t Size = 0;
+};
+// The entries of a folder whose names match a mask of '*' and '?' ("*.tmp"), letter case
+// ignored, in the order the file system gives them; "." and ".." are left out. Empty when the
+// folder cannot be read.
+std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& mask);
 
 // The system's temporary folder, with a trailing separator.
 std::string TempFolder();

@@ -21,9 +21,15 @@ int32_t CreateGuid(TGUID& guid);
 
 // The program's arguments, without the program itself, as UTF-8.
 std::vector<std::string> CommandLineArgs();
+// The running program's executable file, with its full path.
+std::string ProgramFileName();
 
 // Days since 30 December 1899, the fraction being the time of day (the system's date-time).
 using TDateTime = double;
 TDateTime Now();
+// The date-time of a valid calendar date and time of day; before 30 December 1899 the time is
+// taken away from the negative day number, as the system encodes it.
+TDateTime EncodeDateTime(int year, unsigned month, unsigned day, int hour, int minute, int second,
+                         int millisecond = 0);
 
 }  // namespace kv::platform

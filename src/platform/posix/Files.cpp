@@ -1,6 +1,8 @@
 #include "platform/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,6 +128,29 @@ std::optional<TFileSearchInfo> FindFile(const std::string& path) {
     return std::nullopt;
   }
   return TFileSearchInfo{st.st_size, posix::ToLocalDateTime(st.st_mtime)};
+}
+
+std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& mask) {
+  std::vector<TFileEntry> entries;
+  const std::string native = Native(folder);
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.c_str()), &::closedir);
+  if (!dir) {
+    return entries;
+  }
+  // As on Windows, "*.*" also matches names without a dot.
+  const std::string pattern = mask == "*.*" ? "*" : mask;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." ||
+        ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) {
+      continue;
+    }
+    struct stat st {};
+    if (::stat((native + '/' + name).c_str(), &st) == 0) {
+      entries.push_back({name, S_ISDIR(st.st_mode), S_ISDIR(st.st_mode) ? 0 : st.st_size});
+    }
+  }
+  return entries;
 }
 
 std::string TempFolder() {

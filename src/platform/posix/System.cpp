@@ -1,12 +1,13 @@
 #include "platform/System.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "common/Exceptions.h"
 #include "platform/posix/Posix.h"
 
 namespace kv::platform {
@@ -56,10 +57,18 @@ std::vector<std::string> CommandLineArgs() {
 TDateTime posix::ToLocalDateTime(std::time_t time) {
   std::tm local{};
   localtime_r(&time, &local);
-  const auto days = std::chrono::sys_days(std::chrono::year(local.tm_year + 1900) /
-                                          (local.tm_mon + 1) / local.tm_mday) -
-                    std::chrono::sys_days(std::chrono::year(1899) / 12 / 30);
-  return days.count() + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+  return EncodeDateTime(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                        static_cast<unsigned>(local.tm_mday), local.tm_hour, local.tm_min,
+                        local.tm_sec);
+}
+std::string ProgramFileName() {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    throw EOSError(SystemErrorMessage(static_cast<uint32_t>(error.value())),
+                   static_cast<uint32_t>(error.value()));
+  }
+  return path.string();
 }
 
 TDateTime Now() {

@@ -144,13 +144,42 @@ std::optional<TFileSearchInfo> FindFile(const std::string& path) {
                          win32::ToDateTime(time)};
 }
 
-std::string TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-  if (length == 0) {
-    throw EOSError(GetLastError());
+std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& mask) {
+  std::string pattern = folder;
+  if (!pattern.empty() && !IsSeparator(pattern.back())) {
+    pattern += '\\';
   }
-  return win32::Narrow({buffer, length});
+  WIN32_FIND_DATAW data{};
+  const win32::unique_find search(FindFirstFileW(Wide(pattern + mask).c_str(), &data));
+  std::vector<TFileEntry> entries;
+  if (!search) {
+    return entries;
+  }
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") {
+      entries.push_back({win32::Narrow(name),
+                         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                         static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow});
+    }
+  } while (FindNextFileW(search.get(), &data));
+  return entries;
+}
+
+std::string TempFolder() {
+  std::wstring buffer(MAX_PATH + 1, L'\0');
+  // A longer path than the buffer holds is not copied: the call gives the size it needs.
+  for (;;) {
+    const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) {
+      throw EOSError(GetLastError());
+    }
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return win32::Narrow(buffer);
+    }
+    buffer.resize(length + 1);
+  }
 }
 
 std::unique_ptr<IFileHandle> OpenFile(const std::string& path, TFileOpenMode mode,

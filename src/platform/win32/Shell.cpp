@@ -12,7 +12,7 @@ class Win32SpecialFolders final : public ISpecialFolders {
   std::string GetPath(int csidl) override {
     wchar_t buffer[MAX_PATH];
     if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE)) {
-      throw EOSError(GetLastError());
+      RaiseLastOSError();
     }
     std::string path = win32::Narrow(buffer);
     if (!path.empty() && path.back() == '\\') {

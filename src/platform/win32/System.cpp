@@ -67,6 +67,23 @@ std::vector<std::string> CommandLineArgs() {
   return args;
 }
 
+std::string ProgramFileName() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+    if (length == 0) {
+      throw EOSError(GetLastError());
+    }
+    // A full buffer may have cut the name short.
+    if (length < size) {
+      buffer.resize(length);
+      return win32::Narrow(buffer);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 TDateTime Now() {
   SYSTEMTIME local{};
   GetLocalTime(&local);

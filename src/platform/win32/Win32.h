@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,12 +28,17 @@ class unique_any {
   explicit unique_any(T value) noexcept : FValue(value) {}
   unique_any(unique_any&& other) noexcept : FValue(std::exchange(other.FValue, Empty())) {}
   unique_any& operator=(unique_any&& other) noexcept {
-    std::swap(FValue, other.FValue);
+    if (this != &other) {
+      reset();
+      FValue = std::exchange(other.FValue, Empty());
+    }
     return *this;
   }
-  ~unique_any() {
+  ~unique_any() { reset(); }
+
+  void reset() noexcept {
     if (*this) {
-      Close(FValue);
+      Close(std::exchange(FValue, Empty()));
     }
   }
 
@@ -50,6 +54,7 @@ class unique_any {
 using unique_handle = unique_any<HANDLE, &::CloseHandle>;
 using unique_hfile = unique_any<HANDLE, &::CloseHandle, -1>;
 using unique_find = unique_any<HANDLE, &::FindClose, -1>;
+using unique_hkey = unique_any<HKEY, &::RegCloseKey>;
 // Memory the system allocated for the caller (FormatMessageW, CommandLineToArgvW).
 template <class T>
 using unique_hlocal_ptr = unique_any<T*, &::LocalFree>;
@@ -90,12 +95,8 @@ inline std::string Narrow(std::wstring_view utf16) {
 
 // A local calendar time as the system's date-time: days since 30 December 1899.
 inline TDateTime ToDateTime(const SYSTEMTIME& time) {
-  using namespace std::chrono;
-  const sys_days date = year(time.wYear) / month(time.wMonth) / day(time.wDay);
-  const days sinceEpoch = date - sys_days(year(1899) / December / 30);
-  const int64_t milliseconds =
-      ((time.wHour * 60 + time.wMinute) * 60 + time.wSecond) * 1000 + time.wMilliseconds;
-  return static_cast<double>(sinceEpoch.count()) + milliseconds / 86400000.0;
+  return EncodeDateTime(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                        time.wMilliseconds);
 }
 
 }  // namespace kv::platform::win32

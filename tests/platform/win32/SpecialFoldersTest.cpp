@@ -4,6 +4,7 @@
 
 #include "common/Exceptions.h"
 #include "platform/Files.h"
+#include "platform/win32/Win32.h"
 
 namespace kv::platform {
 namespace {
@@ -18,8 +19,16 @@ TEST(SpecialFoldersTest, FoldersTheLibraryUsesExist) {
   }
 }
 
-TEST(SpecialFoldersTest, UnknownFolderRaises) {
-  EXPECT_THROW(CurrentSpecialFolders::Get().GetPath(0x7F), EOSError);
+TEST(SpecialFoldersTest, UnknownFolderRaisesAFailureNotASuccessText) {
+  SetLastError(ERROR_SUCCESS);  // the shell fails here without saying why
+  try {
+    CurrentSpecialFolders::Get().GetPath(0x7F);
+    FAIL() << "no error";
+  } catch (const EOSError& e) {
+    if (e.ErrorCode() == 0) {
+      EXPECT_EQ(e.Message(), "A call to an OS function failed");
+    }
+  }
 }
 
 }  // namespace
