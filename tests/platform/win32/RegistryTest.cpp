@@ -1,0 +1,52 @@
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include "support/Win32Registry.h"
+
+namespace kv::platform {
+namespace {
+
+const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KvRegistryTest";
+
+std::optional<std::string> Read(TRegistryView view, const std::string& name,
+                                const std::string& key = kKey) {
+  return CurrentRegistry::Get().ReadLocalMachineString(view, key, name);
+}
+
+// Our program is 64-bit: the 32-bit view must be asked for, or it reads the 64-bit one.
+TEST(RegistryTest, TheTwoViewsAreDistinct) {
+  test::TTestRegistryKey key32(kKey, KEY_WOW64_32KEY);
+  key32.SetString("InstallLocation", "C:\\Program Files (x86)\\Калвор\\");
+  EXPECT_EQ(Read(TRegistryView::Registry32, "InstallLocation"),
+            "C:\\Program Files (x86)\\Калвор\\");
+  EXPECT_EQ(Read(TRegistryView::Registry64, "InstallLocation"), std::nullopt);
+
+  test::TTestRegistryKey key64(kKey, KEY_WOW64_64KEY);
+  key64.SetString("InstallLocation", "C:\\Program Files\\Калвор");
+  EXPECT_EQ(Read(TRegistryView::Registry64, "InstallLocation"), "C:\\Program Files\\Калвор");
+  EXPECT_EQ(Read(TRegistryView::Registry32, "InstallLocation"),
+            "C:\\Program Files (x86)\\Калвор\\");
+}
+
+TEST(RegistryTest, WhatIsNotAStringValueReadsAsNothing) {
+  EXPECT_EQ(Read(TRegistryView::Registry32, "InstallLocation", kKey + "Missing"), std::nullopt);
+  test::TTestRegistryKey key(kKey, KEY_WOW64_32KEY);
+  key.SetDword("EstimatedSize", 1024);
+  key.SetString("Empty", "");
+  EXPECT_EQ(Read(TRegistryView::Registry32, "InstallLocation"), std::nullopt);
+  EXPECT_EQ(Read(TRegistryView::Registry32, "EstimatedSize"), std::nullopt);
+  EXPECT_EQ(Read(TRegistryView::Registry32, "Empty"), "");
+}
+
+TEST(RegistryTest, ValuesOfAnyLengthWithOrWithoutTheirNull) {
+  test::TTestRegistryKey key(kKey, KEY_WOW64_32KEY);
+  const std::string longText(5000, 'L');
+  key.SetString("Long", longText);
+  key.SetString("Unterminated", "C:\\Kalvor", false);
+  EXPECT_EQ(Read(TRegistryView::Registry32, "Long"), longText);
+  EXPECT_EQ(Read(TRegistryView::Registry32, "Unterminated"), "C:\\Kalvor");
+}
+
+}  // namespace
+}  // namespace kv::platform
