@@ -121,4 +121,14 @@ std::string LowerCaseLocale(std::string_view text) {
   return MapCase(text, LCMAP_LOWERCASE);
 }
 
+std::string DecimalSeparator() {
+  wchar_t separator[8] = {};
+  const int length =
+      GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, std::size(separator));
+  if (length == 0) {
+    throw EOSError(GetLastError());
+  }
+  return Narrow(separator);
+}
+
 }  // namespace kv::platform
