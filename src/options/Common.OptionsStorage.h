@@ -12,7 +12,8 @@ namespace kv {
 
 class IOptionsReader : public IInterface {
  public:
-  static constexpr TGUID IID{0x6B1C2E90, 0x3D4A, 0x4F2B, {0x9A, 0x41, 0x52, 0x0C, 0x7E, 0x13, 0xA8, 0x01}};
+  static constexpr TGUID IID{
+      0x6B1C2E90, 0x3D4A, 0x4F2B, {0x9A, 0x41, 0x52, 0x0C, 0x7E, 0x13, 0xA8, 0x01}};
 
   virtual int32_t ReadInteger(const std::string& Name, int32_t Default) = 0;
   virtual std::string ReadString(const std::string& Name, const std::string& Default) = 0;
@@ -31,7 +32,8 @@ class IOptionsReader : public IInterface {
 
 class IOptionsWriter : public IInterface {
  public:
-  static constexpr TGUID IID{0x6B1C2E91, 0x3D4A, 0x4F2B, {0x9A, 0x41, 0x52, 0x0C, 0x7E, 0x13, 0xA8, 0x02}};
+  static constexpr TGUID IID{
+      0x6B1C2E91, 0x3D4A, 0x4F2B, {0x9A, 0x41, 0x52, 0x0C, 0x7E, 0x13, 0xA8, 0x02}};
 
   // Values equal to their default, zero integers and empty strings are not written.
   virtual void WriteInteger(const std::string& Name, int32_t Value, int32_t Default) = 0;
