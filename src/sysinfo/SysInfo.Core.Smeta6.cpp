@@ -1,0 +1,330 @@
+#include "sysinfo/SysInfo.Core.Smeta6.h"
+
+#include <cstdint>
+#include <exception>
+
+#include "common/Common.SysUtils.h"
+#include "common/Format.h"
+#include "options/Common.XMLUtils.h"
+#include "platform/Files.h"
+#include "sysinfo/SysInfo.Core.CommonUtils.h"
+
+namespace kv {
+
+namespace {
+
+// The generation's relocated folders, for the whole process.
+TUserDataFolders& Smeta6UserDataFolders() {
+  static TUserDataFolders folders;
+  return folders;
+}
+
+std::string ExistingFolder(const std::string& path) {
+  return !path.empty() && platform::DirectoryExists(path) ? IncludeTrailingBackslash(path) : "";
+}
+
+// Before the program's main code runs, as the client's own start-up does.
+const bool kUserDataFoldersRead = (ReadSmeta6UserDataFolders(), true);
+
+}  // namespace
+
+TUserDataFolders ReadUserDataFolders(const std::string& FileName) {
+  try {
+    if (!platform::FileExists(FileName)) {
+      return {};
+    }
+    const TXmlNode root = LoadXMLFile(FileName).DocumentElement();
+    if (!root || root.Name() != "UserData") {
+      return {};
+    }
+    return {ExistingFolder(GetNodeAttributeText(root, "LocalSetting")),
+            ExistingFolder(GetNodeAttributeText(root, "SmetaProps"))};
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+void ReadSmeta6UserDataFolders() {
+  try {
+    Smeta6UserDataFolders() =
+        ReadUserDataFolders(TSmeta6Information::ClassInfo().UserDataFolderSettingFilename());
+  } catch (const std::exception&) {
+    // The special folders cannot be named: nothing is relocated.
+    Smeta6UserDataFolders() = {};
+  }
+}
+
+std::string TSmeta6InformationClass::RegistryKey() const {
+  return "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1";
+}
+
+std::string TSmeta6InformationClass::ApplicationDisplayName() const {
+  return "Калвор Divir Клиент";
+}
+
+std::string TSmeta6InformationClass::ApplicationExeName() const {
+  return "Kvsmeta.exe";
+}
+
+std::string TSmeta6InformationClass::DBaseFolder() const {
+  return CommonDataFolder() + "Data\\";
+}
+
+std::string TSmeta6InformationClass::InstallFolder() const {
+  const std::string folder = TCustomApplicationInformationClass::InstallFolder();
+  return PortableMode() == kPortableMode ? folder : folder + "Client\\";
+}
+
+std::string TSmeta6InformationClass::MutexName() const {
+  return "KalvorSmeta_client";
+}
+
+std::string TSmeta6InformationClass::PortableRelativePath() const {
+  return "Kalvor\\Kalvorsmeta\\";
+}
+
+bool TSmeta6InformationClass::TrustedApplication() const {
+  return true;
+}
+
+int32_t TSmeta6InformationClass::MajorVersionDigit() const {
+  return 6;
+}
+
+std::string TSmeta6InformationClass::AppDataFolder() const {
+  return PortableOrRooted("%sKalvor\\KalvorSmeta 6\\Client\\", GetAppDataFolderPath);
+}
+
+std::string TSmeta6InformationClass::CustomLocalSetting() const {
+  return Smeta6UserDataFolders().LocalSetting;
+}
+
+std::string TSmeta6InformationClass::CommonDataFolder() const {
+  return PortableOrRooted("%sKalvor\\KalvorSmeta 6\\Client\\", GetCommonAppDataFolderPath);
+}
+
+std::string TSmeta6InformationClass::CustomSmetaPropsFolder() const {
+  return Smeta6UserDataFolders().SmetaProps;
+}
+
+std::string TSmeta6InformationClass::GetDBaseExtension() const {
+  return ".kvd5";
+}
+
+std::string TSmeta6InformationClass::MyFolderRoot() const {
+  return PortableOrRooted("%sКалвор-Divir\\", GetPersonalFolderPath);
+}
+
+std::string TSmeta6InformationClass::CommonSettingFolder() const {
+  return AppDataFolder() + "Settings\\";
+}
+
+std::string TSmeta6InformationClass::CommonSettingFilename() const {
+  return CommonSettingFolder() + "CommonSetting.xml";
+}
+
+std::string TSmeta6InformationClass::ConnectionOptionsFilename() const {
+  return CommonSettingFolder() + "Connections.xml";
+}
+
+std::string TSmeta6InformationClass::ElementsComparerSettingFilename() const {
+  return CommonSettingFolder() + "ElementsComparer.xml";
+}
+
+std::string TSmeta6InformationClass::LoginHostSettingFilename() const {
+  return CommonSettingFolder() + "LoginHost.xml";
+}
+
+std::string TSmeta6InformationClass::MessagesFilterFileName() const {
+  return CommonSettingFolder() + "MessagesFilter.xml";
+}
+
+std::string TSmeta6InformationClass::NbDataSearchParamSettingFilename() const {
+  return CommonSettingFolder() + "NbDataSearchParam.xml";
+}
+
+std::string TSmeta6InformationClass::NBFavoriteListSettingFilename() const {
+  return CommonSettingFolder() + "NbFavoriteList.xml";
+}
+
+std::string TSmeta6InformationClass::PriceTransferSettingFilename() const {
+  return CommonSettingFolder() + "PriceTransfer.xml";
+}
+
+std::string TSmeta6InformationClass::RibbonSettingFilename() const {
+  return CommonSettingFolder() + "Ribbon.xml";
+}
+
+std::string TSmeta6InformationClass::SessionSettingFilename() const {
+  return CommonSettingFolder() + "SessionSetting.xml";
+}
+
+std::string TSmeta6InformationClass::UserDataFolderSettingFilename() const {
+  return CommonSettingFolder() + UserDataFileName();
+}
+
+std::string TSmeta6InformationClass::AutoSaveFoder() const {
+  return AppDataFolder() + "Autosave\\";
+}
+
+std::string TSmeta6InformationClass::HistoryFolder() const {
+  return AppDataFolder() + "History\\";
+}
+
+std::string TSmeta6InformationClass::CreateHistoryFilename() const {
+  return HistoryFolder() + "CreateHistory.xml";
+}
+
+std::string TSmeta6InformationClass::ExportHistoryFilename() const {
+  return HistoryFolder() + "ExportHistory.xml";
+}
+
+std::string TSmeta6InformationClass::LocalHistorySettingFilename() const {
+  return HistoryFolder() + "History.xml";
+}
+
+std::string TSmeta6InformationClass::RecentDocsSettingFilename() const {
+  return HistoryFolder() + "RecentDocs.xml";
+}
+
+std::string TSmeta6InformationClass::BootLogFolder() const {
+  return CommonDataFolder() + "BootLog\\";
+}
+
+std::string TSmeta6InformationClass::NormBasesFolder() const {
+  return DBaseFolder();
+}
+
+std::string TSmeta6InformationClass::NBCacheFolder() const {
+  return CommonDataFolder() + "NbCache\\";
+}
+
+std::string TSmeta6InformationClass::DefaultNewDocsFolder() const {
+  return CommonDataFolder() + "DefaultNewDocs\\";
+}
+
+std::string TSmeta6InformationClass::DocTemplatesFolder() const {
+  return CommonDataFolder() + "DocTemplates\\";
+}
+
+std::string TSmeta6InformationClass::ExpTemplatesFolder() const {
+  return CommonDataFolder() + "ExpTemplates\\";
+}
+
+std::string TSmeta6InformationClass::DefaultExpSettingFile() const {
+  return ExpTemplatesFolder() + "ExpDefault.xml";
+}
+
+std::string TSmeta6InformationClass::TemplatesFolder() const {
+  return CommonDataFolder() + "Templates\\";
+}
+
+std::string TSmeta6InformationClass::TemplateItogFilename() const {
+  return TemplatesFolder() + "Itog.xlt";
+}
+
+std::string TSmeta6InformationClass::UserParamFilename() const {
+  return TemplatesFolder() + "Doc.ini";
+}
+
+std::string TSmeta6InformationClass::UserTemplatesFolder() const {
+  return CommonDataFolder() + "UserTemplates\\";
+}
+
+std::string TSmeta6InformationClass::LocalSetting() const {
+  const std::string custom = CustomLocalSetting();
+  return custom.empty() ? CommonDataFolder() + "LocalSetting\\" : custom;
+}
+
+std::string TSmeta6InformationClass::CrossrkFileName() const {
+  return LocalSetting() + "Crossrk.xml";
+}
+
+std::string TSmeta6InformationClass::OrgRootXMLFileName() const {
+  return LocalSetting() + "DocOrgs.xml";
+}
+
+std::string TSmeta6InformationClass::SignRootXMLFileName() const {
+  return LocalSetting() + "Signs.xml";
+}
+
+std::string TSmeta6InformationClass::SignTypesXMLFileName() const {
+  return LocalSetting() + "Signtypes.xml";
+}
+
+std::string TSmeta6InformationClass::WintersFileName() const {
+  return LocalSetting() + "Winters.xml";
+}
+
+std::string TSmeta6InformationClass::CodeReplacementsFileName() const {
+  return LocalSetting() + "CodeReplacements.xml";
+}
+
+std::string TSmeta6InformationClass::SmetaPropsFolder() const {
+  const std::string custom = CustomSmetaPropsFolder();
+  return custom.empty() ? CommonDataFolder() + "SmetaProps\\" : custom;
+}
+
+std::string TSmeta6InformationClass::MyDocuments() const {
+  return MyFolderRoot() + "Мои Сметы\\";
+}
+
+std::string TSmeta6InformationClass::MyDocTemplates() const {
+  return MyFolderRoot() + "Мои шаблоны\\";
+}
+
+std::string TSmeta6InformationClass::MyExpTemplates() const {
+  return MyFolderRoot() + "Мои формы\\";
+}
+
+std::string TSmeta6InformationClass::MyNBTemplatesFolder() const {
+  return MyFolderRoot() + "Мои базы\\";
+}
+
+bool TSmeta6InformationClass::IsAppDataFolderHasWritePrivilege() const {
+  return CheckFolderWritePrivilege(AppDataFolder());
+}
+
+bool TSmeta6InformationClass::IsNBCacheFolderHasWritePrivilege() const {
+  return CheckFolderWritePrivilege(NBCacheFolder());
+}
+
+bool TSmeta6InformationClass::IsNBDataFolderHasWritePrivilege() const {
+  return CheckFolderWritePrivilege(NormBasesFolder());
+}
+
+void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& Text) const {
+  const std::string folder = AutoSaveFoder();
+  int count = 0;
+  int64_t size = 0;
+  for (const platform::TFileEntry& entry : platform::FindFiles(folder, "*.tmp")) {
+    if (!entry.IsDirectory) {
+      ++count;
+      size += entry.Size;
+    }
+  }
+  Text += "    Каталог автосохранения:\r\n";
+  Text += "      - путь: " + folder + "\r\n";
+  Text += "      - файлов: " + std::to_string(count) + "\r\n";
+  Text += "      - размер: " + FormatByteSize(size) + "\r\n";
+}
+
+std::string TSmeta6InformationClass::PortableOrRooted(const char* pattern,
+                                                      std::string (*specialFolder)()) const {
+  if (PortableMode() == kPortableMode) {
+    return InstallFolder();
+  }
+  return Format(pattern, IncludeTrailingBackslash(specialFolder()));
+}
+
+std::string TSmeta6InformationClass::UserDataFileName() const {
+  return "UserData.xml";
+}
+
+const TSmeta6InformationClass& TSmeta6Information::ClassInfo() {
+  static const TSmeta6InformationClass info("TSmeta6Information",
+                                            &TCustomApplicationInformation::ClassInfo());
+  return info;
+}
+
+}  // namespace kv

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "options/Common.XMLUtils.h"
+#include "platform/Files.h"
+#include "support/FakeSpecialFolders.h"
+#include "support/TempFolder.h"
+#include "sysinfo/SysInfo.Core.CommonUtils.h"
+#include "sysinfo/SysInfo.Core.Smeta9.h"
+
+namespace kv {
+namespace {
+
+TEST(GetNodeAttributeTextTest, LineBreaksBecomeCrLf) {
+  const TXmlDocument document =
+      LoadXMLFromBytes("<r a=\"one&#13;&#10;two&#10;three&#13;four\" empty=\"\"/>");
+  const TXmlNode root = document.DocumentElement();
+  EXPECT_EQ(GetNodeAttributeText(root, "a"), "one\r\ntwo\r\nthree\rfour");
+  EXPECT_EQ(GetNodeAttributeText(root, "empty"), "");
+  EXPECT_EQ(GetNodeAttributeText(root, "absent"), "");
+  EXPECT_EQ(GetNodeAttributeText(TXmlNode(), "a"), "");
+}
+
+// Relocation files in the per-user settings folders of a temporary folder.
+class UserDataRelocationTest : public testing::Test {
+ protected:
+  UserDataRelocationTest() : FFoldersScope(FFolders) {
+    FFolders.Set(platform::CSIDL_APPDATA_CODE, FTemp.Path("roaming"));
+    FFolders.Set(platform::CSIDL_COMMON_APPDATA_CODE, FTemp.Path("common"));
+    platform::ForceDirectories(FTemp.Path("Мои настройки"));
+    platform::ForceDirectories(FTemp.Path("props"));
+  }
+  // Back to no relocation for the tests that follow.
+  void TearDown() override {
+    for (const TSmeta6InformationClass* product : Products()) {
+      platform::DeleteFile(product->UserDataFolderSettingFilename());
+    }
+    ReadSmeta6UserDataFolders();
+    ReadSmeta9UserDataFolders();
+  }
+
+  static std::vector<const TSmeta6InformationClass*> Products() {
+    return {&TSmeta6Information::ClassInfo(), &TSmeta9Information32::ClassInfo(),
+            &TSmeta9Information64::ClassInfo()};
+  }
+  void Write(const TSmeta6InformationClass& product, const std::string& xml) {
+    const std::string file = product.UserDataFolderSettingFilename();
+    platform::ForceDirectories(file.substr(0, file.rfind('\\')));
+    test::WriteFileBytes(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + xml);
+  }
+
+  test::TTempFolder FTemp;
+  test::FakeSpecialFolders FFolders;
+  platform::TScopedCurrent<platform::ISpecialFolders> FFoldersScope;
+};
+
+TEST_F(UserDataRelocationTest, ExistingFoldersGetATrailingBackslashMissingOnesAreIgnored) {
+  const auto& client = TSmeta9Information32::ClassInfo();
+  Write(client, "<UserData LocalSetting=\"" + FTemp.Path("Мои настройки") + "\" SmetaProps=\"" +
+                    FTemp.Path("missing") + "\"><Other LocalSetting=\"x\"/></UserData>");
+  ReadSmeta9UserDataFolders();
+
+  EXPECT_EQ(client.CustomLocalSetting(), FTemp.Path("Мои настройки\\"));
+  EXPECT_EQ(client.LocalSetting(), FTemp.Path("Мои настройки\\"));
+  EXPECT_EQ(client.CrossrkFileName(), FTemp.Path("Мои настройки\\Crossrk.xml"));
+  EXPECT_EQ(client.CustomSmetaPropsFolder(), "");
+  EXPECT_EQ(client.SmetaPropsFolder(), client.CommonDataFolder() + "SmetaProps\\");
+}
+
+TEST_F(UserDataRelocationTest, EachClassReadsOnlyItsOwnFile) {
+  Write(TSmeta9Information64::ClassInfo(),
+        "<UserData SmetaProps=\"" + FTemp.Path("props\\") + "\"/>");
+  ReadSmeta6UserDataFolders();
+  ReadSmeta9UserDataFolders();
+
+  EXPECT_EQ(TSmeta9Information64::ClassInfo().SmetaPropsFolder(), FTemp.Path("props\\"));
+  EXPECT_EQ(TSmeta9Information64::ClassInfo().CustomLocalSetting(), "");
+  for (const TSmeta6InformationClass* product :
+       {static_cast<const TSmeta6InformationClass*>(&TSmeta6Information::ClassInfo()),
+        static_cast<const TSmeta6InformationClass*>(&TSmeta9CustomInformation::ClassInfo()),
+        static_cast<const TSmeta6InformationClass*>(&TSmeta9Information32::ClassInfo())}) {
+    EXPECT_EQ(product->CustomSmetaPropsFolder(), "") << product->ClassName();
+  }
+}
+
+// The generation-9 base class shares the generation-6 pair, as it inherits it.
+TEST_F(UserDataRelocationTest, TheGeneration6FileRelocatesTheGeneration9Base) {
+  Write(TSmeta6Information::ClassInfo(),
+        "<UserData LocalSetting=\"" + FTemp.Path("Мои настройки") + "\"/>");
+  ReadSmeta6UserDataFolders();
+  ReadSmeta9UserDataFolders();
+
+  EXPECT_EQ(TSmeta6Information::ClassInfo().CustomLocalSetting(), FTemp.Path("Мои настройки\\"));
+  EXPECT_EQ(TSmeta9CustomInformation::ClassInfo().CustomLocalSetting(),
+            FTemp.Path("Мои настройки\\"));
+  EXPECT_EQ(TSmeta9Information32::ClassInfo().CustomLocalSetting(), "");
+}
+
+TEST_F(UserDataRelocationTest, FilesThatRelocateNothing) {
+  const auto& client = TSmeta9Information32::ClassInfo();
+  const std::string folders = "LocalSetting=\"" + FTemp.Path("Мои настройки") + "\" SmetaProps=\"" +
+                              FTemp.Path("props") + "\"";
+  for (const std::string& xml : {
+           "<userdata " + folders + "/>",
+           "<Settings " + folders + "/>",
+           "<UserData " + folders + ">",
+           std::string("<UserData/>"),
+           std::string(),
+       }) {
+    Write(client, "<UserData " + folders + "/>");
+    ReadSmeta9UserDataFolders();
+    ASSERT_NE(client.CustomLocalSetting(), "");
+
+    Write(client, xml);
+    ReadSmeta9UserDataFolders();
+    EXPECT_EQ(client.CustomLocalSetting(), "") << xml;
+    EXPECT_EQ(client.CustomSmetaPropsFolder(), "") << xml;
+  }
+}
+
+}  // namespace
+}  // namespace kv
