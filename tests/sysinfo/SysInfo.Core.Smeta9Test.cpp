@@ -5,7 +5,7 @@
 #include "common/Exceptions.h"
 #include "platform/Files.h"
 #include "support/FakeRegistry.h"
-#include "support/FakeSpecialFolders.h"
+#include "support/FakeShellFolders.h"
 #include "support/TempFolder.h"
 
 namespace kv {

@@ -2,7 +2,7 @@
 
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
-#include "support/FakeSpecialFolders.h"
+#include "support/FakeShellFolders.h"
 #include "support/TempFolder.h"
 #include "sysinfo/SysInfo.Core.CommonUtils.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
