@@ -1,9 +1,5 @@
 #include "common/Rtti.h"
 
-#include <map>
-#include <mutex>
-#include <tuple>
-
 #include "common/Exceptions.h"
 
 namespace kv {
@@ -112,21 +108,6 @@ TTypeInfo Simple(const char* name, TTypeKind kind) {
   info.Kind = kind;
   return info;
 }
-
-// Composite descriptions are made once per kind, element type and count, and kept for the
-// process.
-const TTypeInfo& Cached(TTypeKind kind, const TTypeInfo& elementType, size_t count,
-                        const std::function<TTypeInfo()>& make) {
-  static std::mutex lock;
-  static std::map<std::tuple<TTypeKind, const TTypeInfo*, size_t>, std::unique_ptr<TTypeInfo>>
-      cache;
-  std::lock_guard guard(lock);
-  auto& slot = cache[{kind, &elementType, count}];
-  if (!slot) {
-    slot = std::make_unique<TTypeInfo>(make());
-  }
-  return *slot;
-}
 }  // namespace
 
 const TTypeInfo& IntegerTypeInfo() {
@@ -160,32 +141,26 @@ TTypeInfo MakeEnumTypeInfo(std::string name, std::vector<std::string> names) {
   return info;
 }
 
-const TTypeInfo& SetTypeInfoOf(const TTypeInfo& elementType) {
-  return Cached(TTypeKind::Set, elementType, 0, [&] {
-    TTypeInfo info = Simple("", TTypeKind::Set);
-    info.Name = "set of " + elementType.Name;
-    info.ElementType = &elementType;
-    return info;
-  });
+TTypeInfo MakeSetTypeInfo(const TTypeInfo& elementType) {
+  TTypeInfo info = Simple("", TTypeKind::Set);
+  info.Name = "set of " + elementType.Name;
+  info.ElementType = &elementType;
+  return info;
 }
 
-const TTypeInfo& DynArrayTypeInfoOf(const TTypeInfo& elementType) {
-  return Cached(TTypeKind::DynArray, elementType, 0, [&] {
-    TTypeInfo info = Simple("", TTypeKind::DynArray);
-    info.Name = "TArray<" + elementType.Name + ">";
-    info.ElementType = &elementType;
-    return info;
-  });
+TTypeInfo MakeDynArrayTypeInfo(const TTypeInfo& elementType) {
+  TTypeInfo info = Simple("", TTypeKind::DynArray);
+  info.Name = "TArray<" + elementType.Name + ">";
+  info.ElementType = &elementType;
+  return info;
 }
 
-const TTypeInfo& StaticArrayTypeInfoOf(const TTypeInfo& elementType, size_t count) {
-  return Cached(TTypeKind::Array, elementType, count, [&] {
-    TTypeInfo info = Simple("", TTypeKind::Array);
-    info.Name = "array[0.." + std::to_string(count) + "-1] of " + elementType.Name;
-    info.ElementType = &elementType;
-    info.ElementCount = count;
-    return info;
-  });
+TTypeInfo MakeStaticArrayTypeInfo(const TTypeInfo& elementType, size_t count) {
+  TTypeInfo info = Simple("", TTypeKind::Array);
+  info.Name = "array[0.." + std::to_string(count) + "-1] of " + elementType.Name;
+  info.ElementType = &elementType;
+  info.ElementCount = count;
+  return info;
 }
 
 }  // namespace kv

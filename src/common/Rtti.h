@@ -250,12 +250,17 @@ class TSet {
   uint64_t FMask = 0;
 };
 
-// The description of a set type over an enumeration described by EnumTypeInfo.
-const TTypeInfo& SetTypeInfoOf(const TTypeInfo& elementType);
+// Descriptions of composite types, made once per C++ type by the traits below.
+TTypeInfo MakeSetTypeInfo(const TTypeInfo& elementType);
+TTypeInfo MakeDynArrayTypeInfo(const TTypeInfo& elementType);
+TTypeInfo MakeStaticArrayTypeInfo(const TTypeInfo& elementType, size_t count);
 
 template <class E>
 struct TTypeTraits<TSet<E>, std::void_t<decltype(TTypeTraits<E>::Info())>> {
-  static const TTypeInfo& Info() { return SetTypeInfoOf(TTypeTraits<E>::Info()); }
+  static const TTypeInfo& Info() {
+    static const TTypeInfo info = MakeSetTypeInfo(TTypeTraits<E>::Info());
+    return info;
+  }
   static TValue ToValue(TSet<E> v) {
     return TValue::FromOrdinal(Info(), static_cast<int64_t>(v.Mask()));
   }
@@ -264,12 +269,12 @@ struct TTypeTraits<TSet<E>, std::void_t<decltype(TTypeTraits<E>::Info())>> {
   }
 };
 
-const TTypeInfo& DynArrayTypeInfoOf(const TTypeInfo& elementType);
-const TTypeInfo& StaticArrayTypeInfoOf(const TTypeInfo& elementType, size_t count);
-
 template <class T>
 struct TTypeTraits<std::vector<T>, std::void_t<decltype(TTypeTraits<T>::Info())>> {
-  static const TTypeInfo& Info() { return DynArrayTypeInfoOf(TTypeTraits<T>::Info()); }
+  static const TTypeInfo& Info() {
+    static const TTypeInfo info = MakeDynArrayTypeInfo(TTypeTraits<T>::Info());
+    return info;
+  }
   static TValue ToValue(const std::vector<T>& v) {
     std::vector<TValue> items;
     for (const T& item : v) {
@@ -288,7 +293,10 @@ struct TTypeTraits<std::vector<T>, std::void_t<decltype(TTypeTraits<T>::Info())>
 
 template <class T, size_t N>
 struct TTypeTraits<std::array<T, N>, std::void_t<decltype(TTypeTraits<T>::Info())>> {
-  static const TTypeInfo& Info() { return StaticArrayTypeInfoOf(TTypeTraits<T>::Info(), N); }
+  static const TTypeInfo& Info() {
+    static const TTypeInfo info = MakeStaticArrayTypeInfo(TTypeTraits<T>::Info(), N);
+    return info;
+  }
   static TValue ToValue(const std::array<T, N>& v) {
     std::vector<TValue> items;
     for (const T& item : v) {
