@@ -14,7 +14,6 @@ KV_DEFINE_CLASS(EInvalidOperation, "EInvalidOperation", Exception)
 KV_DEFINE_CLASS(EStreamError, "EStreamError", Exception)
 KV_DEFINE_CLASS(EReadError, "EReadError", EStreamError)
 KV_DEFINE_CLASS(EWriteError, "EWriteError", EStreamError)
-KV_DEFINE_CLASS(EFOpenError, "EFOpenError", EStreamError)
 KV_DEFINE_CLASS(EOSError, "EOSError", Exception)
 
 Exception::Exception(std::string message) : FMessage(std::move(message)) {}

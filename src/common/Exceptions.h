@@ -49,7 +49,6 @@ KV_DECLARE_EXCEPTION(EInvalidOperation, Exception)
 KV_DECLARE_EXCEPTION(EStreamError, Exception)
 KV_DECLARE_EXCEPTION(EReadError, EStreamError)
 KV_DECLARE_EXCEPTION(EWriteError, EStreamError)
-KV_DECLARE_EXCEPTION(EFOpenError, EStreamError)
 
 // A failed operating-system call: the system's own message text and its error code.
 class EOSError : public Exception {
