@@ -208,6 +208,20 @@ std::string PathJoin(std::string_view Part1, std::string_view Part2, char Separa
   return PathJoin({Part1, Part2}, Separator);
 }
 
+std::string IncludeTrailingBackslash(const std::string& Path) {
+  return !Path.empty() && Path.back() == '\\' ? Path : Path + '\\';
+}
+
+std::string ExtractFilePath(const std::string& FileName) {
+  const size_t separator = FileName.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : FileName.substr(0, separator + 1);
+}
+
+std::string ExtractFileDir(const std::string& FileName) {
+  const size_t separator = FileName.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : FileName.substr(0, separator);
+}
+
 bool IsEmptyStr(std::string_view S, bool ATrim) {
   return (ATrim ? Trim(S) : S).empty();
 }

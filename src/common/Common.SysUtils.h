@@ -70,6 +70,12 @@ std::string StringReplace(const std::string& S, const std::string& OldPattern,
 // The parts joined with exactly one separator between neighbours; empty parts are skipped.
 std::string PathJoin(std::initializer_list<std::string_view> Parts, char Separator = '\\');
 std::string PathJoin(std::string_view Part1, std::string_view Part2, char Separator = '\\');
+// The path with a trailing backslash; an empty path becomes a single backslash.
+std::string IncludeTrailingBackslash(const std::string& Path);
+// The folder part of a file name up to its last separator ("\\" or "/"): with the separator
+// (ExtractFilePath) or without it (ExtractFileDir); empty when there is none.
+std::string ExtractFilePath(const std::string& FileName);
+std::string ExtractFileDir(const std::string& FileName);
 
 // True when the text, trimmed of spaces and control characters first if asked, is empty.
 bool IsEmptyStr(std::string_view S, bool ATrim = true);

@@ -1,5 +1,6 @@
 #include "options/Common.OptionsStorage.XML.h"
 
+#include "common/Common.SysUtils.h"
 #include "common/Rtti.h"
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
@@ -19,11 +20,6 @@ constexpr const char* kModule = "lib\\Common\\Common.OptionsStorage.XML";
 // at all (locked, no access) is not damaged, and replacing it would lose its keys.
 bool IsParseFailure(const EInvalidXMLFile& e) {
   return dynamic_cast<const platform::EXmlParseError*>(e.InnerException()) != nullptr;
-}
-
-std::string FolderOf(const std::string& fileName) {
-  const size_t separator = fileName.find_last_of("\\/");
-  return separator == std::string::npos ? std::string() : fileName.substr(0, separator);
 }
 
 }  // namespace
@@ -181,7 +177,7 @@ void TXmlOptionsWriter::Clear() {
 }
 
 void TXmlOptionsWriter::Save() {
-  if (const std::string folder = FolderOf(FFileName); !folder.empty()) {
+  if (const std::string folder = ExtractFileDir(FFileName); !folder.empty()) {
     platform::ForceDirectories(folder);
   }
   FDoc.Save(FFileName);

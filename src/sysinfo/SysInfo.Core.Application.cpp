@@ -1,5 +1,6 @@
 #include "sysinfo/SysInfo.Core.Application.h"
 
+#include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/Mutex.h"
 #include "platform/System.h"
@@ -15,15 +16,9 @@ namespace {
 
 const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// The folder part of a path, up to and including its last backslash.
-std::string ExtractFilePath(const std::string& path) {
-  return path.substr(0, path.rfind('\\') + 1);
-}
-
 // The running program's folder, with a trailing backslash.
 std::string ProgramFolder() {
-  const std::string program = platform::ProgramFileName();
-  return IncludeTrailingBackslash(program.substr(0, program.find_last_of("\\/")));
+  return IncludeTrailingBackslash(ExtractFileDir(platform::ProgramFileName()));
 }
 
 }  // namespace

@@ -69,8 +69,4 @@ std::string GetNodeAttributeText(const platform::TXmlNode& Node, const std::stri
   return StringReplace(text, "\n", "\r\n", rfReplaceAll);
 }
 
-std::string IncludeTrailingBackslash(const std::string& Path) {
-  return !Path.empty() && Path.back() == '\\' ? Path : Path + '\\';
-}
-
 }  // namespace kv

@@ -37,7 +37,4 @@ std::string FormatByteSize(int64_t Size);
 // The text of an element's attribute with its line breaks as CR LF; empty when it is absent.
 std::string GetNodeAttributeText(const platform::TXmlNode& Node, const std::string& Name);
 
-// The path with a trailing backslash; an empty path becomes a single backslash.
-std::string IncludeTrailingBackslash(const std::string& Path);
-
 }  // namespace kv

@@ -156,6 +156,25 @@ TEST(PathJoinTest, ExactlyOneSeparatorBetweenParts) {
   }
 }
 
+TEST(PathPartsTest, FolderOfAFileAndTrailingBackslash) {
+  struct Case {
+    std::string actual, expected;
+  };
+  const Case cases[] = {
+      {ExtractFilePath("C:\\Калвор\\Client\\Kvsmeta.exe"), "C:\\Калвор\\Client\\"},
+      {ExtractFileDir("C:\\Калвор\\Client\\Kvsmeta.exe"), "C:\\Калвор\\Client"},
+      {ExtractFileDir("/opt/kv/Swiftkit"), "/opt/kv"},
+      {ExtractFilePath("Kvsmeta.exe"), ""},
+      {ExtractFileDir("Kvsmeta.exe"), ""},
+      {IncludeTrailingBackslash("C:\\a"), "C:\\a\\"},
+      {IncludeTrailingBackslash("C:\\a\\"), "C:\\a\\"},
+      {IncludeTrailingBackslash(""), "\\"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.actual, c.expected);
+  }
+}
+
 TEST(SearchTest, EmptyTest) {
   EXPECT_TRUE(IsEmptyStr(""));
   EXPECT_TRUE(IsEmptyStr(" \t\r\n "));

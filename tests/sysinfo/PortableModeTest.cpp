@@ -29,8 +29,7 @@ TEST(PortableModeTest, DISABLED_ChildReportsItsFolders) {
 
 TEST(PortableModeTest, EveryRootIsTheProgramsOwnFolder) {
   const std::string program = platform::ProgramFileName();
-  const std::string folder =
-      IncludeTrailingBackslash(program.substr(0, program.find_last_of("\\/")));
+  const std::string folder = IncludeTrailingBackslash(ExtractFileDir(program));
   const test::TTempFolder temp;
   const std::string output = temp.Path("report.txt");
   // In portable mode the relocation file lies in the program's own settings folder.
