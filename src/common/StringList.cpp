@@ -1,5 +1,7 @@
 #include "common/StringList.h"
 
+#include <utility>
+
 #include "common/Exceptions.h"
 #include "platform/Text.h"
 
@@ -20,6 +22,16 @@ const std::string& TStringList::operator[](int index) const {
 const std::any& TStringList::Objects(int index) const {
   (void)(*this)[index];
   return FItems[static_cast<size_t>(index)].Object;
+}
+
+void TStringList::Put(int index, std::string text) {
+  (void)(*this)[index];
+  FItems[static_cast<size_t>(index)].Text = std::move(text);
+}
+
+void TStringList::Delete(int index) {
+  (void)(*this)[index];
+  FItems.erase(FItems.begin() + index);
 }
 
 int TStringList::IndexOf(std::string_view text) const {

@@ -24,6 +24,10 @@ class TStringList {
   // Raises EListError "List index out of bounds (%d)" for an index outside the list.
   const std::string& operator[](int index) const;
   const std::any& Objects(int index) const;
+  // Replace the text of an item, keeping its object; remove an item. Both raise EListError for
+  // an index outside the list.
+  void Put(int index, std::string text);
+  void Delete(int index);
   // The first index of the text, compared without regard to case in the user's locale; -1 if
   // absent.
   int IndexOf(std::string_view text) const;

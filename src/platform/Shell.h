@@ -71,6 +71,49 @@ class IMessageBoxes {
 };
 using CurrentMessageBoxes = TCurrent<IMessageBoxes>;
 
+// File icons in the system's small-icon image list, which the shell shares with every program.
+class IFileIcons {
+ public:
+  virtual ~IFileIcons() = default;
+  // The shared small-icon list (a window-system handle) and its current number of images.
+  virtual uintptr_t SystemSmallImageList() = 0;
+  virtual int32_t ImageCount(uintptr_t imageList) = 0;
+  // The system icon index of the file's small icon, asked of the shell's folder objects; raises
+  // EOSError when the shell cannot resolve the file's folder.
+  virtual int32_t SystemIconIndex(const std::string& path) = 0;
+  // Appends the icon associated with the file (its own, or that of the program registered for
+  // its type) to the list; answers the new image's index.
+  virtual int32_t AddAssociatedIcon(uintptr_t imageList, const std::string& path) = 0;
+};
+using CurrentFileIcons = TCurrent<IFileIcons>;
+
+// Shell links (.lnk files).
+class IShellLinks {
+ public:
+  virtual ~IShellLinks() = default;
+  // Writes a link to target with the working folder into linkFile, replacing an existing one;
+  // raises EOSError when the link cannot be saved.
+  virtual void Create(const std::string& linkFile, const std::string& target,
+                      const std::string& workingFolder) = 0;
+};
+using CurrentShellLinks = TCurrent<IShellLinks>;
+
+// Flags of the shell's file operations, as the system numbers them.
+constexpr unsigned FOF_NOCONFIRMATION_CODE = 0x0010;
+constexpr unsigned FOF_ALLOWUNDO_CODE = 0x0040;
+
+// The shell's file operations.
+class IShellFileOperations {
+ public:
+  virtual ~IShellFileOperations() = default;
+  // Moves what the source pattern ("folder\*.*") matches into the target folder, merging
+  // folders and replacing files as the flags allow; answers the operation's result (0 on
+  // success).
+  virtual int32_t Move(uintptr_t owner, const std::string& sourcePattern,
+                       const std::string& targetFolder, unsigned flags) = 0;
+};
+using CurrentShellFileOperations = TCurrent<IShellFileOperations>;
+
 }  // namespace kv::platform
 
 namespace kv::platform {
@@ -80,4 +123,10 @@ template <>
 IFileVersionResources& TCurrent<IFileVersionResources>::Default();
 template <>
 IMessageBoxes& TCurrent<IMessageBoxes>::Default();
+template <>
+IFileIcons& TCurrent<IFileIcons>::Default();
+template <>
+IShellLinks& TCurrent<IShellLinks>::Default();
+template <>
+IShellFileOperations& TCurrent<IShellFileOperations>::Default();
 }  // namespace kv::platform

@@ -58,5 +58,17 @@ TEST(StringListTest, IndexAndLookup) {
   EXPECT_THROW(list[-1], EListError);
 }
 
+TEST(StringListTest, PutKeepsTheObjectAndDeleteShifts) {
+  TStringList list;
+  list.Add("a", 1);
+  list.Add("b", 2);
+  list.Put(0, "c");
+  EXPECT_EQ(std::any_cast<int>(list.Objects(0)), 1);
+  list.Delete(0);
+  EXPECT_EQ(Items(list), (std::vector<std::string>{"b"}));
+  EXPECT_THROW(list.Delete(1), EListError);
+  EXPECT_THROW(list.Put(-1, "x"), EListError);
+}
+
 }  // namespace
 }  // namespace kv
