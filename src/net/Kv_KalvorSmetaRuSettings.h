@@ -1,6 +1,13 @@
 #pragma once
 // The maker's online service: its names and the addresses of its document collections.
 
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Object.h"
+
 namespace kv {
 
 // The online service's domain name, which completes its data source's display name.
@@ -10,5 +17,45 @@ inline constexpr const char* OnlineServiceDomain = "kalvorsmeta.ru";
 inline constexpr const char* OnlineServiceCaption = "kalvorsmeta.ru";
 // The update server that serves the collections' default addresses.
 inline constexpr const char* UpdateServerBase = "http://update.kalvorsmeta.ru:81";
+
+// Where the online service keeps its estimates, document templates and export templates. It
+// starts with the update server's addresses; a settings document may replace them, after which
+// the callbacks waiting for the final state run. Used on the main thread only.
+class TKalvorSmetaRuSettings : public TObject {
+  KV_CLASS_INFO()
+ public:
+  enum class TState : uint8_t { Waiting = 0, Loaded = 1, Error = 2 };
+
+  // The default addresses; reads nothing and connects nowhere.
+  TKalvorSmetaRuSettings();
+
+  const std::string& SmetaDocsUrl() const { return FSmetaDocsUrl; }
+  const std::string& DocTemplatesUrl() const { return FDocTemplatesUrl; }
+  const std::string& ExpTemplatesUrl() const { return FExpTemplatesUrl; }
+  bool IsLoaded() const { return FState == TState::Loaded; }
+  bool IsError() const { return FState == TState::Error; }
+  // The failure's message in the Error state; empty otherwise.
+  const std::string& ErrorMessage() const { return FErrorMessage; }
+
+  // Runs the procedure now when the settings are final, else once when they become final.
+  void CallOnLoaded(std::function<void()> Proc);
+
+ protected:
+  // Moves to the state. On reaching a final state, the waiting callbacks run in registration
+  // order and are dropped, also when one raises (which stops the rest). Nothing happens when
+  // neither the state nor the message changes.
+  void SetState(TState AState, const std::string& AMessage);
+
+ private:
+  std::string FExpTemplatesUrl;
+  std::string FDocTemplatesUrl;
+  std::string FSmetaDocsUrl;
+  TState FState = TState::Waiting;
+  std::string FErrorMessage;
+  std::vector<std::function<void()>> FOnLoaded;
+};
+
+// The process's settings, made on the first call (on the main thread).
+TKalvorSmetaRuSettings& KalvorSmetaRuSettings();
 
 }  // namespace kv
