@@ -99,6 +99,9 @@ class TfrmEasySetup {
   std::string ExternalFileExts;
 
  private:
+  // The copy page's exit actions, run however its work ended.
+  void LeaveCopyData();
+
   IEasySetupView& FView;
   std::string FProgramFolder;
   TPageState FPageState = TPageState::psHello;

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/dlgEasySetup.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+#include "support/StringListItems.h"
+#include "support/WizardWorld.h"
+
+namespace kv::app {
+namespace {
+
+using test::Items;
+using Strings = std::vector<std::string>;
+
+std::string Utf16LeWithMark(const std::string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : platform::Utf8ToUtf16(text)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::string Ansi(const std::string& text) {
+  return platform::EncodeCodePage(platform::AnsiCodePage(), text);
+}
+
+// A package whose document tree holds files and folders with Cyrillic names, and a client tree
+// beside it.
+class PackageSettingsTest : public testing::Test {
+ protected:
+  PackageSettingsTest() {
+    FWorld.AddPackageFile(DocumentTreeTag, "Мои Сметы\\Смета.kvd8", "smeta");
+    FWorld.AddPackageFile(DocumentTreeTag, "Шаблоны\\Акт.xlt", "act");
+    FWorld.AddPackageFile(DocumentTreeTag, "Отчёт.xls", "report");
+    FWorld.AddPackageFile(ClientTreeTag, "Data\\base.dat", "base");
+  }
+
+  TfrmEasySetup& Read(const std::string& settingsBytes) {
+    FWorld.WriteSettings(settingsBytes);
+    return FWorld.CreateWizard();
+  }
+
+  test::TWizardWorld FWorld;
+};
+
+const char* const kFullSettings =
+    "[links]\r\n"
+    "showdialog=0\r\n"
+    "a=Мои Сметы\\Смета.kvd8\r\n"
+    "b=Шаблоны\r\n"
+    "c=Мои Сметы\\\r\n"
+    "d=Data\\base.dat\r\n"
+    "e=Нет такого\r\n"
+    "\r\n"
+    "[Connections]\r\n"
+    "ShowDialog=$0\r\n"
+    "x=Шаблоны\r\n"
+    "y=Мои Сметы\\\r\n"
+    "z=KALVORSMETA.RU\r\n"
+    "w=Отчёт.xls\r\n"
+    "v=\r\n"
+    "u=Мои Сметы\\Смета.kvd8\r\n"
+    "[commonsettings.xml]\r\n"
+    "ExternalFileExts=xls;doc\r\n";
+
+TEST_F(PackageSettingsTest, ReadsEveryFieldInAnsiOrUtf16) {
+  const std::string encodings[] = {Ansi(kFullSettings), Utf16LeWithMark(kFullSettings)};
+  for (const std::string& bytes : encodings) {
+    TfrmEasySetup& form = Read(bytes);
+    EXPECT_FALSE(form.ShowLinksDialog);
+    EXPECT_FALSE(form.ShowConnectionsDialog);
+    // Files as written, folders with one trailing backslash; the client tree is not consulted.
+    EXPECT_EQ(Items(form.AutoLinks),
+              (Strings{"Мои Сметы\\Смета.kvd8", "Шаблоны\\", "Мои Сметы\\"}));
+    EXPECT_EQ(Items(form.AutoConnections),
+              (Strings{"Шаблоны\\", "Мои Сметы\\", "KALVORSMETA.RU", ""}));
+    EXPECT_EQ(form.ExternalFileExts, "xls;doc");
+  }
+}
+
+TEST_F(PackageSettingsTest, WithoutAUsableFileEverythingKeepsItsDefault) {
+  const std::string files[] = {
+      "",
+      "\xFF\xFE",
+      "garbage without sections\n\x01\x02\xFF",
+      "[links]\n[connections]\n[CommonSettings.XML]\n",
+  };
+  for (const std::string& bytes : files) {
+    TfrmEasySetup& form = Read(bytes);
+    EXPECT_TRUE(form.ShowLinksDialog);
+    EXPECT_TRUE(form.ShowConnectionsDialog);
+    EXPECT_TRUE(form.AutoLinks.IsEmpty());
+    EXPECT_TRUE(form.AutoConnections.IsEmpty());
+    EXPECT_EQ(form.ExternalFileExts, "");
+  }
+  // No file at all; and a folder in its place.
+  platform::DeleteFile(FWorld.ProgramFolder + "settings.ini");
+  TfrmEasySetup& withoutFile = FWorld.CreateWizard();
+  EXPECT_TRUE(withoutFile.ShowLinksDialog);
+  EXPECT_TRUE(withoutFile.AutoLinks.IsEmpty());
+  platform::ForceDirectories(FWorld.ProgramFolder + "settings.ini");
+  EXPECT_TRUE(FWorld.CreateWizard().ShowConnectionsDialog);
+}
+
+TEST_F(PackageSettingsTest, OnlyAnIntegerZeroHidesAPage) {
+  struct Case {
+    const char* value;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"0", false},  {"0x0", false}, {"$0", false}, {"00", false},         {"\"0\"", false},
+      {"1", true},   {"-1", true},   {"2", true},   {"нет", true},         {"false", true},
+      {"0.0", true}, {"", true},     {"0x", true},  {"99999999999", true},
+  };
+  for (const Case& c : cases) {
+    TfrmEasySetup& form = Read(Ansi(std::string("[links]\nshowdialog=") + c.value +
+                                    "\n[connections]\nshowdialog=" + c.value + "\n"));
+    EXPECT_EQ(form.ShowLinksDialog, c.shown) << c.value;
+    EXPECT_EQ(form.ShowConnectionsDialog, c.shown) << c.value;
+  }
+}
+
+TEST_F(PackageSettingsTest, TheShowDialogValueIsAlsoReadAsAPath) {
+  FWorld.AddPackageFolder(DocumentTreeTag, "1");
+  TfrmEasySetup& form = Read("[links]\nshowdialog=1\n[connections]\nshowdialog=1\n");
+  EXPECT_EQ(Items(form.AutoLinks), Strings{"1\\"});
+  EXPECT_EQ(Items(form.AutoConnections), Strings{"1\\"});
+}
+
+// Whatever exists around the document tree must never be preselected through a path that
+// climbs out of it. A path part that begins with a dot never names a package entry (the scan
+// skips such names), so every such path is dropped.
+TEST_F(PackageSettingsTest, PathsThroughDotPartsAreDroppedSoNoneLeavesTheDocumentTree) {
+  test::TWizardWorld::WriteFile(FWorld.ProgramFolder + "SwiftkitData\\secret.txt", "secret");
+  test::TWizardWorld::WriteFile(FWorld.Temp.Path("outside\\x.txt"), "x");
+  const std::string values[] = {
+      "..\\secret.txt",
+      "../secret.txt",
+      "..\\Client\\Data\\base.dat",
+      "..\\Client\\Data",
+      "..",
+      "..\\",
+      "..\\..\\settings.ini",
+      "Мои Сметы\\..\\..\\secret.txt",
+      "Мои Сметы\\..\\Отчёт.xls",
+      ".\\Отчёт.xls",
+      "..\\..\\..\\outside",
+      "..\\..\\..\\outside\\x.txt",
+      FWorld.Temp.Path("outside\\x.txt"),
+      FWorld.Temp.Path("outside"),
+  };
+  std::string settings = "[links]\n";
+  for (size_t i = 0; i < std::size(values); ++i) {
+    settings += "l" + std::to_string(i) + "=" + values[i] + "\n";
+  }
+  settings += "[connections]\n";
+  for (size_t i = 0; i < std::size(values); ++i) {
+    settings += "c" + std::to_string(i) + "=" + values[i] + "\n";
+  }
+  TfrmEasySetup& form = Read(Ansi(settings));
+  EXPECT_EQ(Items(form.AutoLinks), Strings{});
+  EXPECT_EQ(Items(form.AutoConnections), Strings{});
+}
+
+TEST_F(PackageSettingsTest, LongValuesAreCutAt2047Characters) {
+  std::string extensions;
+  while (platform::Utf16Length(extensions) < 3000) {
+    extensions += "док;";
+  }
+  TfrmEasySetup& form = Read(Ansi("[CommonSettings.XML]\nExternalFileExts=" + extensions + "\n"));
+  EXPECT_EQ(platform::Utf16Length(form.ExternalFileExts), 2047u);
+  EXPECT_EQ(form.ExternalFileExts, extensions.substr(0, form.ExternalFileExts.size()));
+}
+
+}  // namespace
+}  // namespace kv::app

@@ -1,0 +1,40 @@
+#pragma once
+// A system small-icon list made up by a test: a fixed handle, a count of images, and the files
+// whose icons were asked for.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Shell.h"
+
+namespace kv::test {
+
+class FakeFileIcons final : public platform::IFileIcons {
+ public:
+  static constexpr uintptr_t ListHandle = 0x1C0;
+  // The system icon index SystemIconIndex answers.
+  static constexpr int32_t SystemIndex = 3;
+
+  uintptr_t SystemSmallImageList() override {
+    ++ListRequests;
+    return ListHandle;
+  }
+  int32_t ImageCount(uintptr_t) override { return Count; }
+  int32_t SystemIconIndex(const std::string& path) override {
+    SystemIconPaths.push_back(path);
+    return SystemIndex;
+  }
+  // Appends an image: the answer is the list's former count.
+  int32_t AddAssociatedIcon(uintptr_t, const std::string& path) override {
+    AssociatedIconPaths.push_back(path);
+    return Count++;
+  }
+
+  int32_t Count = 8;
+  int ListRequests = 0;
+  std::vector<std::string> SystemIconPaths;
+  std::vector<std::string> AssociatedIconPaths;
+};
+
+}  // namespace kv::test
