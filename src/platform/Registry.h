@@ -1,6 +1,6 @@
 #pragma once
-// Reading the registry's local-machine root, through a process-wide current instance
-// (Current.h). Linux has no registry: its instance finds no keys.
+// Reading string values of the registry's local-machine and current-user roots, through a
+// process-wide current instance (Current.h). Linux has no registry: its instance finds no keys.
 
 #include <optional>
 #include <string>
@@ -22,6 +22,9 @@ class IRegistry {
   virtual std::optional<std::string> ReadLocalMachineString(TRegistryView view,
                                                             const std::string& key,
                                                             const std::string& name) = 0;
+  // The same under HKEY_CURRENT_USER, whose keys have one view only.
+  virtual std::optional<std::string> ReadCurrentUserString(const std::string& key,
+                                                           const std::string& name) = 0;
 };
 using CurrentRegistry = TCurrent<IRegistry>;
 

@@ -1,5 +1,6 @@
 #pragma once
-// Keys a Win32 test writes into the real registry under HKEY_LOCAL_MACHINE and removes again.
+// Keys a Win32 test writes into the real registry (under HKEY_LOCAL_MACHINE unless it names
+// another root) and removes again.
 
 #include <string>
 
@@ -11,12 +12,12 @@ namespace kv::test {
 // the object goes. The key must be new, so that the test deletes nothing of anybody else's.
 class TTestRegistryKey {
  public:
-  TTestRegistryKey(const std::string& key, REGSAM view)
-      : FKey(platform::win32::Wide(key)), FView(view) {
+  TTestRegistryKey(const std::string& key, REGSAM view, HKEY root = HKEY_LOCAL_MACHINE)
+      : FKey(platform::win32::Wide(key)), FView(view), FRoot(root) {
     HKEY created = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, FKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | FView,
-                        nullptr, &created, &disposition) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(FRoot, FKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | FView, nullptr,
+                        &created, &disposition) != ERROR_SUCCESS) {
       throw Exception("cannot create the test key " + key);
     }
     FHandle = platform::win32::unique_hkey(created);
@@ -26,7 +27,7 @@ class TTestRegistryKey {
   }
   ~TTestRegistryKey() {
     FHandle = {};
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, FKey.c_str(), FView, 0);
+    RegDeleteKeyExW(FRoot, FKey.c_str(), FView, 0);
   }
   TTestRegistryKey(const TTestRegistryKey&) = delete;
   TTestRegistryKey& operator=(const TTestRegistryKey&) = delete;
@@ -52,6 +53,7 @@ class TTestRegistryKey {
 
   std::wstring FKey;
   REGSAM FView;
+  HKEY FRoot;
   platform::win32::unique_hkey FHandle;
 };
 

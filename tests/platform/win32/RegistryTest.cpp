@@ -48,5 +48,18 @@ TEST(RegistryTest, ValuesOfAnyLengthWithOrWithoutTheirNull) {
   EXPECT_EQ(Read(TRegistryView::Registry32, "Unterminated"), "C:\\Kalvor");
 }
 
+// The desktop folder is read from the user's own root, which has one view for every program.
+TEST(RegistryTest, CurrentUserValues) {
+  const std::string key = "Software\\KvRegistryTest\\Shell Folders";
+  EXPECT_EQ(CurrentRegistry::Get().ReadCurrentUserString(key, "Desktop"), std::nullopt);
+  test::TTestRegistryKey parent("Software\\KvRegistryTest", 0, HKEY_CURRENT_USER);
+  test::TTestRegistryKey folders(key, 0, HKEY_CURRENT_USER);
+  folders.SetString("Desktop", "C:\\users\\Иван\\Рабочий стол");
+  EXPECT_EQ(CurrentRegistry::Get().ReadCurrentUserString("SOFTWARE\\kvregistrytest\\shell folders",
+                                                         "desktop"),
+            "C:\\users\\Иван\\Рабочий стол");
+  EXPECT_EQ(Read(TRegistryView::Registry32, "Desktop", key), std::nullopt);
+}
+
 }  // namespace
 }  // namespace kv::platform
