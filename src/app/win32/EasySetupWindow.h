@@ -1,0 +1,116 @@
+#pragma once
+// The wizard's window on Windows: a fixed 694 x 497 dialog with every control of the layout
+// (EasySetupControls.h), implementing the wizard's view. Pictures and labels are light child
+// windows that draw the window's background under themselves, so labels are transparent over
+// the pictures; all painting goes through an off-screen bitmap.
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/EasySetupView.h"
+#include "app/win32/Artwork.h"
+#include "app/win32/KVCheckedTreeView.h"
+
+namespace kv::app {
+
+class TEasySetupWindow final : public IEasySetupView {
+ public:
+  // The events of a picture or a label, as the form binds them.
+  struct TGraphicEvents {
+    std::function<void()> OnClick;
+    std::function<void()> OnDblClick;
+    std::function<void(TMouseButton)> OnMouseDown;
+    std::function<void(TMouseButton)> OnMouseUp;
+  };
+
+  // Creates the window, hidden, with all its controls.
+  explicit TEasySetupWindow(TEasySetupArtwork artwork);
+  ~TEasySetupWindow() override;
+  TEasySetupWindow(const TEasySetupWindow&) = delete;
+  TEasySetupWindow& operator=(const TEasySetupWindow&) = delete;
+
+  // The events of Image2, Image3, lblNext or lblCancel.
+  TGraphicEvents& Events(TControl control);
+  // Asked before the window closes (title bar, Alt+F4, Close); the window closes when it answers
+  // true or is not set.
+  std::function<bool()> OnCloseQuery;
+
+  // Runs work as the window's handlers run: an error it raises goes to the error report.
+  void Perform(const std::function<void()>& work);
+  void Show(int showCommand);
+  // Runs the message loop until the window closes, then destroys the window.
+  void Run();
+
+  void SetVisible(TControl control, bool visible) override;
+  void SetText(TControl control, const std::string& text) override;
+  TColor LabelColour(TControl control) const override;
+  void SetLabelColour(TControl control, TColor colour) override;
+  void SetButtonFace(TControl image, TButtonFace face) override;
+  void AppendLog(const std::string& line) override;
+  void ScrollLogToEnd() override;
+  void SetProgressMax(TControl bar, int maximum) override;
+  void SetProgress(TControl bar, int position) override;
+  void StepProgress(TControl bar) override;
+  int ShowMessage(const std::string& text, unsigned type) override;
+  void ProcessMessages() override;
+  void Close() override;
+  [[noreturn]] void Halt(int exitCode) override;
+  uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(FHandle); }
+  ICheckedTree& Tree() override { return *FTree; }
+
+ private:
+  // A picture or a label: a child window that the scene paints.
+  struct TGraphic {
+    TEasySetupWindow* Owner = nullptr;
+    HWND Handle = nullptr;
+    int Id = 0;
+    bool IsLabel = false;
+    HFONT Font = nullptr;
+    TColor Colour = 0;
+    UINT Format = 0;        // DrawText flags of a label
+    bool AutoSize = false;  // a label as wide and high as its text
+    TButtonFace Face = TButtonFace::Normal;
+    TGraphicEvents Events;
+    bool Pressed = false;  // the left button went down here and is not up yet
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK GraphicProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleGraphicMessage(TGraphic& graphic, UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void CreateGraphic(TGraphic& graphic, int id, const wchar_t* className, RECT bounds,
+                     const std::string& text);
+  HWND CreateControl(int id, const wchar_t* className, DWORD exStyle, DWORD style, RECT bounds);
+  // The window's content under area (window coordinates): the background, then the visible
+  // pictures and labels.
+  void PaintScene(HDC dc, const RECT& area) const;
+  void PaintGraphic(HDC dc, const TGraphic& graphic) const;
+  // Repaints what lies under the graphic, as it is now and as it was (before).
+  void Repaint(const TGraphic& graphic, const RECT& before) const;
+  RECT BoundsOf(const TGraphic& graphic) const;
+  void FitToText(TGraphic& graphic);
+  // The picture or label; null for a windowed control.
+  TGraphic* FindGraphic(TControl control);
+  TGraphic& Graphic(TControl control);
+  const TGraphic& Graphic(TControl control) const;
+  HWND Control(TControl control) const;
+
+  TEasySetupArtwork FArtwork;
+  unique_hfont FFont;      // Tahoma 8 pt, the window's default
+  unique_hfont FBoldFont;  // MS Sans Serif 8 pt bold, the heading's
+  unique_hmodule FRichEdit;
+  HWND FHandle = nullptr;
+  // In painting order: Label1, Label2, Image2, lblCancel, Image3, lblNext, lblStatus,
+  // lblShortCuts, lblFinish.
+  std::array<TGraphic, 9> FGraphics;
+  std::map<int, HWND> FControls;  // the windowed controls by id
+  std::unique_ptr<TKVCheckedTreeView> FTree;
+  bool FLogStarted = false;  // the log holds a line
+  bool FClosing = false;
+};
+
+}  // namespace kv::app

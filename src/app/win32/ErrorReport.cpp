@@ -1,0 +1,48 @@
+#include "app/win32/ErrorReport.h"
+
+#include <exception>
+#include <string>
+
+#include "app/win32/EasySetupControls.h"
+#include "platform/Shell.h"
+
+namespace kv::app {
+namespace {
+
+using win32::EasySetupCaption;
+
+std::string CaptionOf(HWND root) {
+  if (!root) {
+    return EasySetupCaption;
+  }
+  std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(root)) + 1, L'\0');
+  caption.resize(
+      static_cast<size_t>(GetWindowTextW(root, caption.data(), static_cast<int>(caption.size()))));
+  return platform::win32::Narrow(caption);
+}
+
+}  // namespace
+
+void ShowException(HWND window) noexcept {
+  try {
+    std::string text;
+    try {
+      throw;
+    } catch (const EAbort&) {
+      return;
+    } catch (const Exception& error) {
+      text = error.Message();
+    } catch (const std::exception& error) {
+      text = error.what();
+    } catch (...) {
+      text = "Неизвестная ошибка.";
+    }
+    const HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    platform::CurrentMessageBoxes::Get().Show(reinterpret_cast<uintptr_t>(root), text,
+                                              CaptionOf(root), platform::MB_ICONERROR_CODE);
+  } catch (...) {
+    // Nothing is left to report with; the window goes on all the same.
+  }
+}
+
+}  // namespace kv::app

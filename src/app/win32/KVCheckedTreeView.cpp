@@ -1,0 +1,230 @@
+#include "app/win32/KVCheckedTreeView.h"
+
+#include <algorithm>
+
+#include "app/win32/ErrorReport.h"
+
+namespace kv::app {
+namespace {
+
+// The state-image part of a node's state: the image index times 0x1000.
+constexpr UINT UncheckedState = 0x1000;
+constexpr UINT CheckedState = 0x2000;
+
+HTREEITEM ItemOf(TTreeNode node) {
+  return reinterpret_cast<HTREEITEM>(node);
+}
+
+TTreeNode NodeOf(HTREEITEM item) {
+  return reinterpret_cast<TTreeNode>(item);
+}
+
+}  // namespace
+
+TKVCheckedTreeView::TKVCheckedTreeView(HWND parent, int id, const RECT& bounds) {
+  FHandle = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+      WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
+      bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  if (!FHandle) {
+    RaiseLastOSError();
+  }
+  SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  FDefaultProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
+}
+
+TKVCheckedTreeView::~TKVCheckedTreeView() {
+  if (FHandle) {
+    DestroyWindow(FHandle);
+  }
+}
+
+LRESULT CALLBACK TKVCheckedTreeView::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+  auto* self = reinterpret_cast<TKVCheckedTreeView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  const WNDPROC defaultProc = self->FDefaultProc;
+  switch (message) {
+    // The second press of a double click is a press too: left to the tree view, it would toggle
+    // the box without the event and without the subtree.
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      try {
+        if (self->PressCheckBox(lParam)) {
+          return 0;
+        }
+      } catch (...) {
+        ShowException(window);
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defaultProc));
+      self->FHandle = nullptr;
+      break;
+  }
+  return CallWindowProcW(defaultProc, window, message, wParam, lParam);
+}
+
+bool TKVCheckedTreeView::PressCheckBox(LPARAM position) {
+  TVHITTESTINFO hit{};
+  hit.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+  SendMessageW(FHandle, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  if (!hit.hItem || !(hit.flags & TVHT_ONITEMSTATEICON)) {
+    return false;
+  }
+  ClickCheckBox(*this, NodeOf(hit.hItem), FCheck);
+  return true;
+}
+
+TTreeNode TKVCheckedTreeView::Insert(TTreeNode parent, HTREEITEM after, const std::string& text,
+                                     int imageIndex, int data) {
+  std::wstring caption = platform::win32::Wide(text);
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = parent ? ItemOf(parent) : TVI_ROOT;
+  insert.hInsertAfter = after;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+  insert.item.pszText = caption.data();
+  insert.item.iImage = imageIndex;
+  insert.item.iSelectedImage = imageIndex;
+  insert.item.lParam = data;
+  const auto item = reinterpret_cast<HTREEITEM>(
+      SendMessageW(FHandle, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+  if (!item) {
+    throw EInvalidOperation("Unable to insert an item");
+  }
+  FNodesValid = false;
+  return NodeOf(item);
+}
+
+TTreeNode TKVCheckedTreeView::AddChildFirst(TTreeNode parent, const std::string& text,
+                                            int imageIndex, int data) {
+  return Insert(parent, TVI_FIRST, text, imageIndex, data);
+}
+
+TTreeNode TKVCheckedTreeView::AddChild(TTreeNode parent, const std::string& text, int imageIndex,
+                                       int data) {
+  return Insert(parent, TVI_LAST, text, imageIndex, data);
+}
+
+void TKVCheckedTreeView::Delete(TTreeNode node) {
+  if (FNodesValid) {
+    // The subtree follows the node in tree order: every entry deeper than the node.
+    auto first = std::find_if(FNodes.begin(), FNodes.end(),
+                              [&](const TEntry& entry) { return entry.Node == ItemOf(node); });
+    if (first != FNodes.end()) {
+      auto last = std::find_if(std::next(first), FNodes.end(),
+                               [&](const TEntry& entry) { return entry.Depth <= first->Depth; });
+      FNodes.erase(first, last);
+    }
+  }
+  SendMessageW(FHandle, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(ItemOf(node)));
+}
+
+HTREEITEM TKVCheckedTreeView::Next(HTREEITEM node, UINT relation) const {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(FHandle, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
+}
+
+void TKVCheckedTreeView::Collect(HTREEITEM first, int depth) const {
+  for (HTREEITEM node = first; node; node = Next(node, TVGN_NEXT)) {
+    FNodes.push_back({node, depth});
+    Collect(Next(node, TVGN_CHILD), depth + 1);
+  }
+}
+
+const std::vector<TKVCheckedTreeView::TEntry>& TKVCheckedTreeView::Nodes() const {
+  if (!FNodesValid) {
+    FNodes.clear();
+    Collect(Next(nullptr, TVGN_ROOT), 0);
+    FNodesValid = true;
+  }
+  return FNodes;
+}
+
+int TKVCheckedTreeView::Count() const {
+  return static_cast<int>(Nodes().size());
+}
+
+TTreeNode TKVCheckedTreeView::Item(int index) const {
+  return NodeOf(Nodes().at(static_cast<size_t>(index)).Node);
+}
+
+TTreeNode TKVCheckedTreeView::Parent(TTreeNode node) const {
+  return NodeOf(Next(ItemOf(node), TVGN_PARENT));
+}
+
+std::string TKVCheckedTreeView::Text(TTreeNode node) const {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    TVITEMW item{};
+    item.mask = TVIF_TEXT | TVIF_HANDLE;
+    item.hItem = ItemOf(node);
+    item.pszText = buffer.data();
+    item.cchTextMax = static_cast<int>(buffer.size());
+    SendMessageW(FHandle, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    // The control may answer with its own buffer instead of filling ours.
+    const std::wstring_view text(item.pszText);
+    if (text.size() + 1 < buffer.size()) {
+      return platform::win32::Narrow(text);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+int TKVCheckedTreeView::Data(TTreeNode node) const {
+  TVITEMW item{};
+  item.mask = TVIF_PARAM | TVIF_HANDLE;
+  item.hItem = ItemOf(node);
+  SendMessageW(FHandle, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  return static_cast<int>(item.lParam);
+}
+
+bool TKVCheckedTreeView::GetChecked(TTreeNode node) const {
+  const auto state = static_cast<UINT>(SendMessageW(
+      FHandle, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(ItemOf(node)), TVIS_STATEIMAGEMASK));
+  return (state & CheckedState) != 0;
+}
+
+void TKVCheckedTreeView::SetChecked(TTreeNode node, bool checked, bool checkSubNodes) {
+  TVITEMW item{};
+  item.mask = TVIF_STATE | TVIF_HANDLE;
+  item.hItem = ItemOf(node);
+  item.state = checked ? CheckedState : UncheckedState;
+  item.stateMask = TVIS_STATEIMAGEMASK;
+  SendMessageW(FHandle, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  if (checkSubNodes) {
+    for (HTREEITEM child = Next(ItemOf(node), TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
+      SetChecked(NodeOf(child), checked, true);
+    }
+  }
+}
+
+void TKVCheckedTreeView::Expand(TTreeNode node) {
+  SendMessageW(FHandle, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(ItemOf(node)));
+}
+
+void TKVCheckedTreeView::CollapseAll(TTreeNode node) {
+  for (HTREEITEM child = Next(ItemOf(node), TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
+    CollapseAll(NodeOf(child));
+  }
+  SendMessageW(FHandle, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(ItemOf(node)));
+}
+
+void TKVCheckedTreeView::MakeTopItem(TTreeNode node) {
+  SendMessageW(FHandle, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(ItemOf(node)));
+}
+
+void TKVCheckedTreeView::SetCheckBox(bool shown) {
+  FCheckBox = shown;
+  const LONG_PTR style = GetWindowLongPtrW(FHandle, GWL_STYLE);
+  SetWindowLongPtrW(FHandle, GWL_STYLE, shown ? style | TVS_CHECKBOXES : style & ~TVS_CHECKBOXES);
+  InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+void TKVCheckedTreeView::SetImageList(uintptr_t imageList) {
+  SendMessageW(FHandle, TVM_SETIMAGELIST, TVSIL_NORMAL, static_cast<LPARAM>(imageList));
+}
+
+}  // namespace kv::app

@@ -1,0 +1,56 @@
+#pragma once
+// What the window tests share: a window holder, the message pump and message boxes that record
+// instead of showing.
+
+#include <string>
+#include <vector>
+
+#include "platform/Shell.h"
+#include "platform/win32/Win32.h"
+
+namespace kv::test {
+
+using unique_hwnd = platform::win32::unique_any<HWND, &::DestroyWindow>;
+
+// Wine creates windows only with a display to show them on.
+inline constexpr char NoWindowsReason[] =
+    "no window can be created here (Wine needs a display; scripts/test provides Xvfb)";
+
+// A hidden top-level window to put controls in; holds nothing when no window can be created.
+inline unique_hwnd CreateHostWindow() {
+  return unique_hwnd(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+                                     nullptr, nullptr, nullptr, nullptr));
+}
+
+// Runs the messages waiting in this thread's queue; leaves a quit request there.
+inline void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+class RecordingMessageBoxes final : public platform::IMessageBoxes {
+ public:
+  struct TShown {
+    uintptr_t Owner;
+    std::string Text;
+    std::string Caption;
+    unsigned Type;
+  };
+
+  int Show(uintptr_t owner, const std::string& text, const std::string& caption,
+           unsigned type) override {
+    Shown.push_back({owner, text, caption, type});
+    return platform::ID_OK_CODE;
+  }
+
+  std::vector<TShown> Shown;
+};
+
+}  // namespace kv::test
