@@ -18,6 +18,8 @@ bool DirectoryExists(const std::string& path);
 void ForceDirectories(const std::string& path);
 // Deletes a file; false when it failed.
 bool DeleteFile(const std::string& path);
+// Removes an empty folder; false when it failed.
+bool RemoveDir(const std::string& path);
 
 struct TFileSearchInfo {
   int64_t Size = 0;
@@ -39,9 +41,31 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
 // The system's temporary folder, with a trailing separator.
 std::string TempFolder();
 
-enum class TFileOpenMode { OpenRead, OpenReadWrite, Create };
-enum class TFileShare { DenyNone, DenyWrite, Exclusive };
+// OpenOrCreate opens for writing, creating a missing file and keeping an existing one's content.
+enum class TFileOpenMode { OpenRead, OpenReadWrite, Create, OpenOrCreate };
+// DenyRead lets others only write.
+enum class TFileShare { DenyNone, DenyWrite, Exclusive, DenyRead };
 enum class TSeekOrigin { Beginning, Current, End };
+
+// A read-only view of part of a mapped file; unmapped when destroyed.
+class IMappedView {
+ public:
+  virtual ~IMappedView() = default;
+  virtual const void* Data() const = 0;
+};
+
+// A read-only mapping of a whole file, read one view at a time so that memory use stays bounded.
+class IFileMapping {
+ public:
+  virtual ~IFileMapping() = default;
+  // A view of length bytes at offset (a multiple of AllocationGranularity); null and the
+  // system's error code when it cannot be mapped.
+  virtual std::unique_ptr<IMappedView> MapView(int64_t offset, size_t length,
+                                               uint32_t& errorCode) = 0;
+};
+
+// The alignment that mapped-view offsets must have (65536 bytes on Windows).
+uint32_t AllocationGranularity();
 
 // An open file; closed when destroyed.
 class IFileHandle {
@@ -53,10 +77,16 @@ class IFileHandle {
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   virtual int64_t Size() = 0;
   virtual void SetSize(int64_t size) = 0;
+  // A read-only mapping of the whole file; null and the system's error code when the system
+  // refuses (it maps no empty file).
+  virtual std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) = 0;
 };
 
 // Opens a file; raises EOSError with the system's message when it cannot.
 std::unique_ptr<IFileHandle> OpenFile(const std::string& path, TFileOpenMode mode,
                                       TFileShare share = TFileShare::DenyNone);
+// The same without raising: null and the system's error code when it cannot.
+std::unique_ptr<IFileHandle> TryOpenFile(const std::string& path, TFileOpenMode mode,
+                                         TFileShare share, uint32_t& errorCode);
 
 }  // namespace kv::platform

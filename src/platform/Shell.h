@@ -13,9 +13,10 @@
 namespace kv::platform {
 
 // Special folder codes (CSIDL) the library asks for.
-constexpr int CSIDL_PERSONAL_CODE = 5;         // the user's documents
-constexpr int CSIDL_APPDATA_CODE = 26;         // per-user application data
-constexpr int CSIDL_COMMON_APPDATA_CODE = 35;  // common application data
+constexpr int CSIDL_PERSONAL_CODE = 5;           // the user's documents
+constexpr int CSIDL_DESKTOPDIRECTORY_CODE = 16;  // the user's desktop folder
+constexpr int CSIDL_APPDATA_CODE = 26;           // per-user application data
+constexpr int CSIDL_COMMON_APPDATA_CODE = 35;    // common application data
 
 class ISpecialFolders {
  public:
@@ -57,6 +58,7 @@ constexpr unsigned MB_ICONERROR_CODE = 0x10;
 constexpr unsigned MB_ICONQUESTION_CODE = 0x20;
 constexpr unsigned MB_ICONWARNING_CODE = 0x30;
 constexpr unsigned MB_ICONINFORMATION_CODE = 0x40;
+constexpr unsigned MB_DEFBUTTON2_CODE = 0x100;  // the second button is the default
 constexpr int ID_OK_CODE = 1;
 constexpr int ID_CANCEL_CODE = 2;
 constexpr int ID_YES_CODE = 6;
@@ -82,7 +84,8 @@ class IFileIcons {
   // EOSError when the shell cannot resolve the file's folder.
   virtual int32_t SystemIconIndex(const std::string& path) = 0;
   // Appends the icon associated with the file (its own, or that of the program registered for
-  // its type) to the list; answers the new image's index.
+  // its type) to the list; answers the new image's index. One image may serve all files of a
+  // type that carries no icons of its own.
   virtual int32_t AddAssociatedIcon(uintptr_t imageList, const std::string& path) = 0;
 };
 using CurrentFileIcons = TCurrent<IFileIcons>;

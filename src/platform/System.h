@@ -31,5 +31,16 @@ TDateTime Now();
 // taken away from the negative day number, as the system encodes it.
 TDateTime EncodeDateTime(int year, unsigned month, unsigned day, int hour, int minute, int second,
                          int millisecond = 0);
+// The calendar date and time of day of a date-time, to the nearest millisecond.
+struct TDateTimeParts {
+  int Year;
+  unsigned Month;
+  unsigned Day;
+  int Hour;
+  int Minute;
+  int Second;
+  int Millisecond;
+};
+TDateTimeParts DecodeDateTime(TDateTime value);
 
 }  // namespace kv::platform

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/System.h"
+
 namespace kv::platform {
 
 std::u16string Utf8ToUtf16(std::string_view utf8);
@@ -40,5 +42,9 @@ std::string LowerCaseLocale(std::string_view text);
 
 // The decimal separator of the user's number format.
 std::string DecimalSeparator();
+
+// A date-time as the user's locale writes it: its short date, a blank and its long time; the time
+// is left out when it is exactly midnight.
+std::string DateTimeToStrLocale(TDateTime value);
 
 }  // namespace kv::platform

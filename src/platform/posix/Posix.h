@@ -1,7 +1,10 @@
 #pragma once
 // Helpers shared by the Linux backend's files.
 
+#include <sys/types.h>
+
 #include <ctime>
+#include <string>
 
 #include "platform/System.h"
 
@@ -9,5 +12,23 @@ namespace kv::platform::posix {
 
 // A time as the system's local date-time.
 TDateTime ToLocalDateTime(std::time_t time);
+
+// Linux has no share modes. Windows refuses to move or replace a file that is open without
+// delete sharing, which no file of ours allows; the shell's move stand-in asks this to do the
+// same for the files this process holds open.
+bool IsOpenInProcess(const std::string& nativePath);
+
+// Marks one descriptor's file as open in this process for the mark's lifetime.
+class TOpenFileMark {
+ public:
+  explicit TOpenFileMark(int fd);
+  ~TOpenFileMark();
+  TOpenFileMark(const TOpenFileMark&) = delete;
+  TOpenFileMark& operator=(const TOpenFileMark&) = delete;
+
+ private:
+  dev_t FDevice = 0;
+  ino_t FInode = 0;
+};
 
 }  // namespace kv::platform::posix

@@ -25,6 +25,8 @@ class PosixSpecialFolders final : public ISpecialFolders {
     switch (csidl) {
       case CSIDL_PERSONAL_CODE:
         return EnvOr("XDG_DOCUMENTS_DIR", Home() + "/Documents");
+      case CSIDL_DESKTOPDIRECTORY_CODE:
+        return EnvOr("XDG_DESKTOP_DIR", Home() + "/Desktop");
       case CSIDL_APPDATA_CODE:
         return EnvOr("XDG_CONFIG_HOME", Home() + "/.config");
       case CSIDL_COMMON_APPDATA_CODE:

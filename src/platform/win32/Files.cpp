@@ -23,6 +23,37 @@ DWORD Chunk(int64_t remaining) {
   return static_cast<DWORD>(std::min<int64_t>(remaining, 1 << 30));
 }
 
+using unique_view = win32::unique_any<const void*, &::UnmapViewOfFile>;
+
+class Win32MappedView final : public IMappedView {
+ public:
+  explicit Win32MappedView(unique_view view) : FView(std::move(view)) {}
+  const void* Data() const override { return FView.get(); }
+
+ private:
+  unique_view FView;
+};
+
+class Win32FileMapping final : public IFileMapping {
+ public:
+  explicit Win32FileMapping(win32::unique_handle mapping) : FMapping(std::move(mapping)) {}
+
+  std::unique_ptr<IMappedView> MapView(int64_t offset, size_t length,
+                                       uint32_t& errorCode) override {
+    unique_view view(MapViewOfFile(FMapping.get(), FILE_MAP_READ,
+                                   static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32),
+                                   static_cast<DWORD>(offset), length));
+    if (!view) {
+      errorCode = GetLastError();
+      return nullptr;
+    }
+    return std::make_unique<Win32MappedView>(std::move(view));
+  }
+
+ private:
+  win32::unique_handle FMapping;
+};
+
 class Win32File final : public IFileHandle {
  public:
   Win32File(win32::unique_hfile handle, std::string path)
@@ -83,6 +114,18 @@ class Win32File final : public IFileHandle {
     }
     Seek(position, TSeekOrigin::Beginning);
   }
+  std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) override {
+    // An unnamed mapping is always new; a stale code must not read as "already existed".
+    SetLastError(ERROR_SUCCESS);
+    win32::unique_handle mapping(
+        CreateFileMappingW(FHandle.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    const DWORD code = GetLastError();
+    if (!mapping || code == ERROR_ALREADY_EXISTS) {
+      errorCode = code;
+      return nullptr;
+    }
+    return std::make_unique<Win32FileMapping>(std::move(mapping));
+  }
 
  private:
   win32::unique_hfile FHandle;
@@ -128,6 +171,10 @@ void ForceDirectories(const std::string& path) {
 
 bool DeleteFile(const std::string& path) {
   return DeleteFileW(Wide(path).c_str());
+}
+
+bool RemoveDir(const std::string& path) {
+  return RemoveDirectoryW(Wide(path).c_str());
 }
 
 std::optional<TFileSearchInfo> FindFile(const std::string& path) {
@@ -182,21 +229,43 @@ std::string TempFolder() {
   }
 }
 
-std::unique_ptr<IFileHandle> OpenFile(const std::string& path, TFileOpenMode mode,
-                                      TFileShare share) {
-  const DWORD access =
-      mode == TFileOpenMode::OpenRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-  const DWORD disposition = mode == TFileOpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
+uint32_t AllocationGranularity() {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return info.dwAllocationGranularity;
+}
+
+std::unique_ptr<IFileHandle> TryOpenFile(const std::string& path, TFileOpenMode mode,
+                                         TFileShare share, uint32_t& errorCode) {
+  // A writer may still ask for the file's size: reading attributes is never shared away.
+  const DWORD access = mode == TFileOpenMode::OpenRead       ? GENERIC_READ
+                       : mode == TFileOpenMode::OpenOrCreate ? GENERIC_WRITE | FILE_READ_ATTRIBUTES
+                                                             : GENERIC_READ | GENERIC_WRITE;
+  const DWORD disposition = mode == TFileOpenMode::Create         ? CREATE_ALWAYS
+                            : mode == TFileOpenMode::OpenOrCreate ? OPEN_ALWAYS
+                                                                  : OPEN_EXISTING;
   const DWORD shareMode = share == TFileShare::DenyNone    ? FILE_SHARE_READ | FILE_SHARE_WRITE
                           : share == TFileShare::DenyWrite ? FILE_SHARE_READ
+                          : share == TFileShare::DenyRead  ? FILE_SHARE_WRITE
                                                            : 0;
   const std::wstring widePath = Wide(path);
   win32::unique_hfile handle(CreateFileW(widePath.c_str(), access, shareMode, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) {
-    RaiseOSError(GetLastError(), path);
+    errorCode = GetLastError();
+    return nullptr;
   }
   return std::make_unique<Win32File>(std::move(handle), path);
+}
+
+std::unique_ptr<IFileHandle> OpenFile(const std::string& path, TFileOpenMode mode,
+                                      TFileShare share) {
+  uint32_t code = 0;
+  auto file = TryOpenFile(path, mode, share, code);
+  if (!file) {
+    RaiseOSError(code, path);
+  }
+  return file;
 }
 
 }  // namespace kv::platform

@@ -29,6 +29,10 @@ TEST(ShareModeTest, FirstOpenerDecidesWhoElseGetsIn) {
        TFileOpenMode::OpenReadWrite, false},
       {"exclusive, reader", TFileOpenMode::OpenReadWrite, TFileShare::Exclusive,
        TFileOpenMode::OpenRead, false},
+      {"deny read, reader", TFileOpenMode::OpenOrCreate, TFileShare::DenyRead,
+       TFileOpenMode::OpenRead, false},
+      {"deny read, writer", TFileOpenMode::OpenOrCreate, TFileShare::DenyRead,
+       TFileOpenMode::OpenOrCreate, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

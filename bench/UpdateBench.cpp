@@ -1,0 +1,372 @@
+// The update's speed beside the system's own tree copy, its peak memory, and the longest time the
+// window would go without a message pump; then the scan of a large package. It prints figures
+// and checks nothing.
+//
+//   kv_update_bench [--quick] [--rounds N] [--only mixed|big|scan]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BenchSystem.h"
+#include "app/dlgEasySetup.h"
+#include "common/Exceptions.h"
+#include "platform/Current.h"
+#include "platform/Files.h"
+#include "platform/Shell.h"
+#include "support/WizardWorld.h"
+
+namespace kv::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using app::TControl;
+using app::TTreeNode;
+
+constexpr int64_t MiB = 1024 * 1024;
+
+double Seconds(Clock::duration duration) {
+  return std::chrono::duration<double>(duration).count();
+}
+
+// A tree that only counts its nodes.
+class HeadlessTree final : public app::ICheckedTree {
+ public:
+  TTreeNode AddChildFirst(TTreeNode, const std::string&, int, int) override { return Next(); }
+  TTreeNode AddChild(TTreeNode, const std::string&, int, int) override { return Next(); }
+  void Delete(TTreeNode) override {}
+  int Count() const override { return FCount; }
+  TTreeNode Item(int index) const override { return Node(index + 1); }
+  TTreeNode Parent(TTreeNode) const override { return nullptr; }
+  std::string Text(TTreeNode) const override { return {}; }
+  int Data(TTreeNode) const override { return 0; }
+  bool GetChecked(TTreeNode) const override { return false; }
+  void SetChecked(TTreeNode, bool, bool) override {}
+  void Expand(TTreeNode) override {}
+  void CollapseAll(TTreeNode) override {}
+  void MakeTopItem(TTreeNode) override {}
+  void SetCheckBox(bool) override {}
+  void SetOnCheck(app::TOnCheckEvent) override {}
+  void SetImageList(uintptr_t) override {}
+
+ private:
+  static TTreeNode Node(int number) {
+    return reinterpret_cast<TTreeNode>(static_cast<uintptr_t>(number));
+  }
+  TTreeNode Next() { return Node(++FCount); }
+  int FCount = 0;
+};
+
+// A window that shows nothing: it counts failures and times the gaps between message pumps.
+class HeadlessView final : public app::IEasySetupView {
+ public:
+  void SetVisible(TControl, bool) override {}
+  void SetText(TControl, const std::string&) override {}
+  app::TColor LabelColour(TControl) const override { return app::clWindowText; }
+  void SetLabelColour(TControl, app::TColor) override {}
+  void SetButtonFace(TControl, app::TButtonFace) override {}
+  void AppendLog(const std::string& line) override {
+    FLastLine = line;
+    if (line.starts_with("Ошибка")) {
+      ++Failures;
+      std::cerr << line << '\n';
+    }
+  }
+  void ScrollLogToEnd() override {}
+  void SetProgressMax(TControl, int) override {}
+  void SetProgress(TControl, int) override {}
+  void StepProgress(TControl) override {}
+  int ShowMessage(const std::string& text, unsigned) override {
+    std::cerr << text << '\n';
+    return platform::ID_OK_CODE;
+  }
+  void ProcessMessages() override {
+    const Clock::time_point now = Clock::now();
+    if (Pumps == 0) {
+      BeforeFirstPump = now - FLast;
+    } else {
+      if (now - FLast > LongestGap) {
+        LongestGap = now - FLast;
+        GapAfter = FLastLine + " / pump " + std::to_string(Pumps);
+      }
+    }
+    FLast = now;
+    ++Pumps;
+  }
+  void Close() override {}
+  [[noreturn]] void Halt(int exitCode) override { std::exit(exitCode); }
+  uintptr_t Handle() const override { return 0; }
+  app::ICheckedTree& Tree() override { return FTree; }
+
+  void Start() { FLast = Clock::now(); }
+
+  int Failures = 0;
+  int64_t Pumps = 0;
+  // Where the longest gap ended: the last log line and the pump's number.
+  std::string GapAfter;
+  Clock::duration BeforeFirstPump{};
+  Clock::duration LongestGap{};
+
+ private:
+  HeadlessTree FTree;
+  Clock::time_point FLast;
+  std::string FLastLine;
+};
+
+std::filesystem::path StdPath(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return std::u8string(path.begin(), path.end());
+}
+
+// An emptied folder, as a fresh target.
+void Empty(const std::string& folder) {
+  std::filesystem::remove_all(StdPath(folder));
+  platform::ForceDirectories(folder);
+}
+
+struct TPackageFile {
+  int Tag;
+  std::string Path;
+  int64_t Size;
+};
+
+// Files of mixed sizes in nested folders of both trees, about totalBytes in all: mostly small
+// ones (some empty), a fifth of medium size, one in forty large.
+std::vector<TPackageFile> MixedPackage(int count, int64_t totalBytes) {
+  static const char* const extensions[] = {".dat", ".xml", ".xls", ".doc", ".pdf", ".txt", ".exe"};
+  std::mt19937_64 random(20240305);
+  std::vector<TPackageFile> files;
+  int64_t total = 0;
+  for (int i = 0; i < count; ++i) {
+    const auto between = [&](int64_t low, int64_t high) {
+      return std::uniform_int_distribution<int64_t>(low, high)(random);
+    };
+    const int64_t size = i % 40 == 0  ? between(4 * MiB, 24 * MiB)
+                         : i % 5 == 0 ? between(64 * 1024, 2 * MiB)
+                                      : between(0, 48 * 1024);
+    const std::string path = "Папка " + std::to_string(i / 2 % 10) + "\\Раздел " +
+                             std::to_string(i / 20 % 5) + "\\Файл " + std::to_string(i) +
+                             extensions[i % 7];
+    files.push_back({i % 2, path, size});
+    total += size;
+  }
+  for (TPackageFile& file : files) {
+    file.Size = file.Size * totalBytes / total;
+  }
+  return files;
+}
+
+// Writes the files below the package's trees, with bytes that differ from file to file.
+void WritePackage(const test::TWizardWorld& world, const std::vector<TPackageFile>& files) {
+  std::vector<char> pattern(static_cast<size_t>(MiB) + 4096);
+  std::mt19937 random(7);
+  std::generate(pattern.begin(), pattern.end(), [&] { return static_cast<char>(random()); });
+  int64_t shift = 0;
+  for (const TPackageFile& file : files) {
+    const std::string path =
+        (file.Tag == app::DocumentTreeTag ? world.DocumentTree : world.ClientTree) + file.Path;
+    platform::ForceDirectories(path.substr(0, path.find_last_of('\\')));
+    const auto out = platform::OpenFile(path, platform::TFileOpenMode::Create);
+    shift = (shift + 4099) % 4096;
+    for (int64_t written = 0; written < file.Size;) {
+      const int64_t length = std::min<int64_t>(MiB, file.Size - written);
+      written += out->Write(pattern.data() + shift, length);
+    }
+  }
+}
+
+struct TCopyRun {
+  double Seconds = 0;
+  uint64_t PeakBytes = 0;
+  HeadlessView View;
+};
+
+// One update of the world's package into its targets, as the copy page runs it.
+void RunUpdate(const test::TWizardWorld& world, TCopyRun& run) {
+  app::TfrmEasySetup form(run.View, world.ProgramFolder);
+  form.FormCreate();
+  FlushFileSystem();
+  ResetPeakMemory();
+  run.View.Start();
+  const Clock::time_point start = Clock::now();
+  form.SetPageState(app::TPageState::psCopyData);
+  run.Seconds = Seconds(Clock::now() - start);
+  run.PeakBytes = PeakMemoryBytes();
+}
+
+double RunCopyTool(const test::TWizardWorld& world, const std::string& clientTarget,
+                   const std::string& documentTarget) {
+  FlushFileSystem();
+  const Clock::time_point start = Clock::now();
+  CopyTree(world.ClientTree, clientTarget);
+  CopyTree(world.DocumentTree, documentTarget);
+  return Seconds(Clock::now() - start);
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// Runs the update and the copy tool in turns, into empty targets or over a full copy of the
+// package (every file then goes to the backup first).
+void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFile>& files,
+                         int rounds) {
+  int64_t total = 0;
+  for (const TPackageFile& file : files) {
+    total += file.Size;
+  }
+  test::TWizardWorld world;
+  // The build's own icons, not the world's stand-in.
+  platform::TScopedCurrent<platform::IFileIcons> icons(
+      platform::TCurrent<platform::IFileIcons>::Default());
+  WritePackage(world, files);
+  const std::string clientCopy = world.Temp.Path("copy-client\\");
+  const std::string documentCopy = world.Temp.Path("copy-documents\\");
+
+  for (const bool backups : {false, true}) {
+    const double allowedRatio = backups ? 2.2 : 1.15;
+    std::cout << title << ": " << files.size() << " files, " << Fixed(double(total) / MiB, 1)
+              << " MiB, " << (backups ? "every file replaced (backups made)" : "into empty targets")
+              << '\n';
+    const auto prepare = [&](const std::string& clientTarget, const std::string& documentTarget) {
+      Empty(clientTarget);
+      Empty(documentTarget);
+      if (backups) {
+        CopyTree(world.ClientTree, clientTarget);
+        CopyTree(world.DocumentTree, documentTarget);
+      }
+    };
+    // The first copy only brings the package into the cache for both.
+    prepare(clientCopy, documentCopy);
+    RunCopyTool(world, clientCopy, documentCopy);
+
+    double bestUpdate = 1e9;
+    double bestTool = 1e9;
+    uint64_t peak = 0;
+    Clock::duration longestGap{};
+    std::string gapAfter;
+    Clock::duration beforeFirstPump{};
+    int64_t pumps = 0;
+    int failures = 0;
+    for (int round = 1; round <= rounds; ++round) {
+      prepare(world.CommonDataFolder, world.MyFolderRoot);
+      TCopyRun run;
+      RunUpdate(world, run);
+      prepare(clientCopy, documentCopy);
+      const double tool = RunCopyTool(world, clientCopy, documentCopy);
+      std::cout << "  round " << round << ": update " << Fixed(run.Seconds, 2) << " s, "
+                << CopyToolName() << ' ' << Fixed(tool, 2) << " s\n";
+      bestUpdate = std::min(bestUpdate, run.Seconds);
+      bestTool = std::min(bestTool, tool);
+      peak = std::max(peak, run.PeakBytes);
+      if (run.View.LongestGap > longestGap) {
+        longestGap = run.View.LongestGap;
+        gapAfter = run.View.GapAfter;
+      }
+      beforeFirstPump = std::max(beforeFirstPump, run.View.BeforeFirstPump);
+      pumps = run.View.Pumps;
+      failures += run.View.Failures;
+    }
+    std::cout << "  ratio to " << CopyToolName()
+              << " (best of each): " << Fixed(bestUpdate / bestTool, 2) << " (target at most "
+              << Fixed(allowedRatio, 2) << ")\n"
+              << "  peak resident memory: " << Fixed(double(peak) / MiB, 1)
+              << " MiB (target under 64 MiB)\n"
+              << "  longest interval between message pumps: "
+              << Fixed(Seconds(longestGap) * 1000, 1) << " ms (target at most 50 ms), after \""
+              << gapAfter << "\"; " << pumps << " pumps\n"
+              << "  scan before the first pump: " << Fixed(Seconds(beforeFirstPump) * 1000, 1)
+              << " ms\n"
+              << "  files not updated: " << failures << "\n\n"
+              << std::flush;
+  }
+}
+
+// A large document tree: how long its scan takes with the shell's icons, and what it costs. One
+// file in a hundred is a program, whose icon the shell's folders are asked for.
+void MeasureScan(int folders, int filesPerFolder) {
+  static const char* const extensions[] = {".txt", ".xls", ".doc", ".pdf", ".xml",
+                                           ".zip", ".ini", ".bmp", ".lnk"};
+  test::TWizardWorld world;
+  platform::TScopedCurrent<platform::IFileIcons> icons(
+      platform::TCurrent<platform::IFileIcons>::Default());
+  int programs = 0;
+  for (int folder = 0, count = 0; folder < folders; ++folder) {
+    const std::string path = world.DocumentTree + "Раздел " + std::to_string(folder) + "\\";
+    platform::ForceDirectories(path);
+    for (int file = 0; file < filesPerFolder; ++file, ++count) {
+      const bool program = count % 100 == 99;
+      programs += program;
+      test::WriteFileBytes(
+          path + "Документ " + std::to_string(file) + (program ? ".exe" : extensions[count % 9]),
+          "");
+    }
+  }
+  HeadlessView view;
+  app::TfrmEasySetup form(view, world.ProgramFolder);
+  form.FormCreate();
+  platform::IFileIcons& shell = platform::CurrentFileIcons::Get();
+  const std::string before = ResourceCounts();
+  ResetPeakMemory();
+  const Clock::time_point start = Clock::now();
+  form.ScanPackageFolder(world.DocumentTree, "", nullptr, app::DocumentTreeTag);
+  const double seconds = Seconds(Clock::now() - start);
+  std::cout << "scan: " << form.DataList.Count() << " entries (" << programs << " programs) in "
+            << Fixed(seconds, 2) << " s; "
+            << shell.ImageCount(form.ImageListHandle) - form.ImageListCount
+            << " icons added to the list; peak resident memory "
+            << Fixed(double(PeakMemoryBytes()) / MiB, 1) << " MiB\n"
+            << "  before: " << before << "\n  after:  " << ResourceCounts() << "\n"
+            << std::flush;
+}
+
+int Run(const std::vector<std::string>& args) {
+  InitializeAsTheWizard();
+  bool quick = false;
+  int rounds = 2;
+  std::string only;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--quick") {
+      quick = true;
+    } else if (args[i] == "--rounds" && i + 1 < args.size()) {
+      rounds = std::max(1, std::atoi(args[++i].c_str()));
+    } else if (args[i] == "--only" && i + 1 < args.size()) {
+      only = args[++i];
+    } else {
+      std::cerr << "usage: kv_update_bench [--quick] [--rounds N] [--only mixed|big|scan]\n";
+      return 2;
+    }
+  }
+  // --quick: a sixteenth of the data and a tenth of the scan, to try the benchmark out.
+  const int64_t scale = quick ? 16 : 1;
+  if (only.empty() || only == "mixed") {
+    CompareWithCopyTool("mixed package", MixedPackage(2000, 1024 * MiB / scale), rounds);
+  }
+  if (only.empty() || only == "big") {
+    CompareWithCopyTool("one large file",
+                        {{app::ClientTreeTag, "Data\\base.kvd8", 2048 * MiB / scale}}, rounds);
+  }
+  if (only.empty() || only == "scan") {
+    MeasureScan(quick ? 40 : 400, 49);
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace kv::bench
+
+int main() {
+  try {
+    return kv::bench::Run(kv::platform::CommandLineArgs());
+  } catch (const std::exception& e) {
+    std::cerr << "kv_update_bench: " << e.what() << '\n';
+    return 1;
+  }
+}

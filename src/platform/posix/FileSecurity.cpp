@@ -1,0 +1,38 @@
+#include "platform/FileSecurity.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "common/Exceptions.h"
+#include "platform/System.h"
+
+namespace kv::platform {
+namespace {
+
+// Linux has no access-control lists here: read and write for owner, group and others, the
+// other mode bits kept.
+class PosixFileSecurity final : public IFileSecurity {
+ public:
+  void GrantEveryoneAccess(const std::string& path) override {
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0 ||
+        ::chmod(native.c_str(), (st.st_mode & 07777) | 0666) != 0) {
+      const auto code = static_cast<uint32_t>(errno);
+      throw EOSError(SystemErrorMessage(code) + ": " + path, code);
+    }
+  }
+};
+
+}  // namespace
+
+template <>
+IFileSecurity& TCurrent<IFileSecurity>::Default() {
+  static PosixFileSecurity instance;
+  return instance;
+}
+
+}  // namespace kv::platform

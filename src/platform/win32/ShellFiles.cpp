@@ -1,0 +1,197 @@
+// The shell's file icons and its folder move.
+#include "platform/Shell.h"
+
+#include "platform/Files.h"
+#include "platform/win32/Com.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace kv::platform {
+namespace {
+
+using win32::com_ptr;
+using win32::Wide;
+
+// Item identifier lists come from the shell's task allocator.
+using unique_pidl = win32::unique_any<LPITEMIDLIST, &::CoTaskMemFree>;
+using unique_hicon = win32::unique_any<HICON, &::DestroyIcon>;
+
+void CheckShell(HRESULT result) {
+  if (FAILED(result)) {
+    throw EOSError(ResultCodeMessage(result), static_cast<uint32_t>(result));
+  }
+}
+
+// The item of a name inside the folder (ParseDisplayName wants a writable name).
+HRESULT ParseName(IShellFolder& folder, std::wstring name, unique_pidl& item) {
+  LPITEMIDLIST parsed = nullptr;
+  const HRESULT result =
+      folder.ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &parsed, nullptr);
+  item = unique_pidl(parsed);
+  return result;
+}
+
+HIMAGELIST ImageList(uintptr_t handle) {
+  return reinterpret_cast<HIMAGELIST>(handle);
+}
+
+class Win32FileIcons final : public IFileIcons {
+ public:
+  uintptr_t SystemSmallImageList() override {
+    SHFILEINFOW info{};
+    return SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  }
+
+  int32_t ImageCount(uintptr_t imageList) override {
+    return ImageList_GetImageCount(ImageList(imageList));
+  }
+
+  int32_t SystemIconIndex(const std::string& path) override {
+    const win32::unique_couninitialize com = win32::CoInitializeEx();
+    const std::wstring wide = Wide(path);
+    const size_t nameStart = wide.find_last_of(L"\\:") + 1;
+
+    com_ptr<IShellFolder> desktop;
+    CheckShell(SHGetDesktopFolder(desktop.put()));
+    unique_pidl folderItem;
+    CheckShell(ParseName(*desktop.get(), wide.substr(0, nameStart), folderItem));
+    com_ptr<IShellFolder> folder;
+    CheckShell(
+        desktop->BindToObject(folderItem.get(), nullptr, IID_IShellFolder, folder.put_void()));
+    // A file the shell cannot name has no icon of its own: the list's first image serves.
+    unique_pidl fileItem;
+    if (FAILED(ParseName(*folder.get(), wide.substr(nameStart), fileItem))) {
+      return 0;
+    }
+    // The file's item is relative to its folder; the shell wants the full list.
+    const unique_pidl fullItem(ILCombine(folderItem.get(), fileItem.get()));
+    SHFILEINFOW info{};
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(fullItem.get()), 0, &info, sizeof info,
+                   SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    return info.iIcon;
+  }
+
+  int32_t AddAssociatedIcon(uintptr_t imageList, const std::string& path) override {
+    const std::optional<std::wstring> type = SharedIconType(path);
+    const std::lock_guard lock(FLock);
+    if (type) {
+      if (const auto found = FShared.find({imageList, *type}); found != FShared.end()) {
+        return found->second;
+      }
+    }
+    // The call may write the path of the icon's file back into the buffer.
+    std::wstring buffer = Wide(path);
+    buffer.resize(std::max<size_t>(buffer.size(), MAX_PATH) + 1, L'\0');
+    WORD index = 0;
+    const unique_hicon icon(
+        ExtractAssociatedIconW(GetModuleHandleW(nullptr), buffer.data(), &index));
+    const int32_t added = ImageList_ReplaceIcon(ImageList(imageList), -1, icon.get());
+    if (type) {
+      FShared[{imageList, *type}] = added;
+    }
+    return added;
+  }
+
+ private:
+  // Files of one type show the icon of the program registered for it, and folders the folder
+  // icon: one image in the list serves each such type, so that a package of many thousand
+  // entries neither fills the list nor waits for the shell's lookup each time. Files of the
+  // types that carry icons of their own are asked for one by one. Nothing when each is its own.
+  static std::optional<std::wstring> SharedIconType(const std::string& path) {
+    static const std::wstring ownIcons[] = {L".exe", L".dll", L".ico", L".cur", L".ani",
+                                            L".cpl", L".scr", L".ocx", L".icl", L".com"};
+    const std::wstring wide = Wide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return L"\\";
+    }
+    const size_t dot = wide.find_last_of(L".\\:");
+    std::wstring type = dot != std::wstring::npos && wide[dot] == L'.' ? wide.substr(dot) : L"";
+    CharLowerBuffW(type.data(), static_cast<DWORD>(type.size()));
+    if (std::find(std::begin(ownIcons), std::end(ownIcons), type) != std::end(ownIcons)) {
+      return std::nullopt;
+    }
+    return type;
+  }
+
+  std::mutex FLock;
+  std::map<std::pair<uintptr_t, std::wstring>, int32_t> FShared;
+};
+
+// One move of the shell: both fields are lists of names, each ended by a null, the list by one
+// more.
+int32_t ShellMove(uintptr_t owner, const std::string& sourcePattern,
+                  const std::string& targetFolder, unsigned flags) {
+  std::wstring from = Wide(sourcePattern);
+  from.push_back(L'\0');
+  std::wstring to = Wide(targetFolder);
+  to.push_back(L'\0');
+  SHFILEOPSTRUCTW operation{};
+  operation.hwnd = reinterpret_cast<HWND>(owner);
+  operation.wFunc = FO_MOVE;
+  operation.pFrom = from.c_str();
+  operation.pTo = to.c_str();
+  operation.fFlags = static_cast<FILEOP_FLAGS>(flags);
+  return SHFileOperationW(&operation);
+}
+
+class Win32ShellFileOperations final : public IShellFileOperations {
+ public:
+  int32_t Move(uintptr_t owner, const std::string& sourcePattern, const std::string& targetFolder,
+               unsigned flags) override {
+    const int32_t result = ShellMove(owner, sourcePattern, targetFolder, flags);
+    if (result < 0) {
+      return result;
+    }
+    // Windows moves everything in this one operation. Wine's shell leaves a folder whose name
+    // the target has already, and several files without a folder among them: what is left is
+    // moved one entry at a time, quietly, as the shell has shown any error once.
+    const size_t separator = sourcePattern.find_last_of('\\') + 1;
+    const std::string folder = sourcePattern.substr(0, separator);
+    const std::string mask = sourcePattern.substr(separator);
+    const std::string target = targetFolder.ends_with('\\') ? targetFolder : targetFolder + '\\';
+    const unsigned quiet = flags | FOF_SILENT | FOF_NOERRORUI;
+    int32_t failed = 0;
+    for (const TFileEntry& entry : FindFiles(folder, mask)) {
+      int32_t moved = 0;
+      if (entry.IsDirectory && DirectoryExists(target + entry.Name)) {
+        moved = Move(owner, folder + entry.Name + "\\*.*", target + entry.Name + "\\", quiet);
+        RemoveDir(folder + entry.Name);
+      } else {
+        moved = ShellMove(owner, folder + entry.Name, target, quiet);
+      }
+      if (moved < 0) {
+        return moved;
+      }
+      failed = failed ? failed : moved;
+    }
+    if (FindFiles(folder, mask).empty()) {
+      return 0;
+    }
+    return failed ? failed : result;
+  }
+};
+
+}  // namespace
+
+template <>
+IFileIcons& TCurrent<IFileIcons>::Default() {
+  static Win32FileIcons instance;
+  return instance;
+}
+
+template <>
+IShellFileOperations& TCurrent<IShellFileOperations>::Default() {
+  static Win32ShellFileOperations instance;
+  return instance;
+}
+
+}  // namespace kv::platform

@@ -1,0 +1,67 @@
+// The shell's own answers: the system icon list, an executable's icon, and the Russian forms
+// of date and time the backup folders are named with.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/Exceptions.h"
+#include "platform/Files.h"
+#include "platform/Shell.h"
+#include "platform/Text.h"
+#include "support/TempFolder.h"
+#include "support/Win32Fixtures.h"
+
+namespace kv::platform {
+namespace {
+
+TEST(Win32FileIconsTest, AnExecutablesIconIndexComesFromTheShellFolders) {
+  IFileIcons& icons = CurrentFileIcons::Get();
+  const uintptr_t list = icons.SystemSmallImageList();
+  ASSERT_NE(list, 0u);
+  EXPECT_GT(icons.ImageCount(list), 0);
+
+  // A package's folders have Cyrillic names.
+  test::TTempFolder temp;
+  const std::string program = temp.Path("Программа\\Установка.exe");
+  ForceDirectories(temp.Path("Программа"));
+  ASSERT_TRUE(CopyFileW(win32::Wide(test::FixtureFolder() + "printargs.exe").c_str(),
+                        win32::Wide(program).c_str(), TRUE));
+  for (const std::string& path : {test::FixtureFolder() + "printargs.exe", program}) {
+    SCOPED_TRACE(path);
+    const int32_t index = icons.SystemIconIndex(path);
+    EXPECT_GE(index, 0);
+    EXPECT_LT(index, icons.ImageCount(list));
+  }
+}
+
+// The shell's lookup of a type's icon is slow: files of one type share one image, while icon
+// files each bring their own.
+TEST(Win32FileIconsTest, FilesOfOneTypeShareOneImage) {
+  test::TTempFolder temp;
+  IFileIcons& icons = CurrentFileIcons::Get();
+  const uintptr_t list = icons.SystemSmallImageList();
+  const int32_t count = icons.ImageCount(list);
+  std::vector<int32_t> indexes;
+  for (const char* name : {"Смета.kvdata", "Акт.KVDATA"}) {
+    test::WriteFileBytes(temp.Path(name), "x");
+    indexes.push_back(icons.AddAssociatedIcon(list, temp.Path(name)));
+  }
+  EXPECT_EQ(indexes, (std::vector<int32_t>{count, count}));
+  EXPECT_EQ(icons.ImageCount(list), count + 1);
+}
+
+TEST(Win32FileIconsTest, AFolderTheShellCannotResolveRaises) {
+  test::TTempFolder temp;
+  EXPECT_THROW(CurrentFileIcons::Get().SystemIconIndex(temp.Path("Нет\\setup.exe")), EOSError);
+}
+
+// Wine runs in the users' Russian locale.
+TEST(Win32DateTimeTextTest, ShortDateAndLongTimeOfTheRussianLocale) {
+  // Windows writes the hour of the long time with one digit, Wine with two.
+  const std::string morning = DateTimeToStrLocale(EncodeDateTime(2024, 3, 5, 9, 7, 30));
+  EXPECT_TRUE(morning == "05.03.2024 9:07:30" || morning == "05.03.2024 09:07:30") << morning;
+  EXPECT_EQ(DateTimeToStrLocale(EncodeDateTime(2024, 3, 5, 0, 0, 0)), "05.03.2024");
+}
+
+}  // namespace
+}  // namespace kv::platform
