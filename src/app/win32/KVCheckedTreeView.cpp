@@ -202,7 +202,16 @@ void TKVCheckedTreeView::SetChecked(TTreeNode node, bool checked, bool checkSubN
 }
 
 void TKVCheckedTreeView::Expand(TTreeNode node) {
-  SendMessageW(FHandle, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(ItemOf(node)));
+  HTREEITEM item = ItemOf(node);
+  SendMessageW(FHandle, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+  // The scan expands a preselected folder before its content is added; the tree view ignores
+  // that for a node without children, so mark the node open for the children to come.
+  TVITEMW state{};
+  state.mask = TVIF_STATE;
+  state.hItem = item;
+  state.stateMask = TVIS_EXPANDED;
+  state.state = TVIS_EXPANDED;
+  SendMessageW(FHandle, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&state));
 }
 
 void TKVCheckedTreeView::CollapseAll(TTreeNode node) {

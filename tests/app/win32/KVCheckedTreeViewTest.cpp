@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +126,22 @@ TEST_F(CheckedTreeTest, WalksNodesInTreeOrder) {
   EXPECT_EQ(Tree->Item(0), added);
   EXPECT_EQ(Tree->Text(added), longName);
   EXPECT_EQ(Tree->Count(), 6);
+}
+
+// The scan expands a preselected folder before it adds the folder's content.
+TEST_F(CheckedTreeTest, AFolderExpandedBeforeItsContentShowsItOpen) {
+  const TTreeNode empty = Tree->AddChild(nullptr, "Сметы", 0, 5);
+  Tree->Expand(empty);
+  const TTreeNode child = Tree->AddChild(empty, "Смета.xml", 0, 6);
+  const auto state = SendMessageW(Tree->Handle(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(empty),
+                                  TVIS_EXPANDED);
+  EXPECT_EQ(state & TVIS_EXPANDED, static_cast<LRESULT>(TVIS_EXPANDED));
+  // TVM_GETITEMRECT takes the item in the rectangle's place.
+  RECT rect{};
+  const HTREEITEM item = reinterpret_cast<HTREEITEM>(child);
+  std::memcpy(&rect, &item, sizeof item);
+  EXPECT_TRUE(SendMessageW(Tree->Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)))
+      << "the child is not shown";
 }
 
 // The wizard deletes nodes while it walks the tree from the last index to the first.
