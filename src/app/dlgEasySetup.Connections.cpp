@@ -19,17 +19,6 @@
 namespace kv::app {
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!text.empty() && blank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && blank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // The items between the ";" separators, trimmed, without empty ones, sorted in the user's locale
 // without regard to case; of items equal but for case, the first met stays.
 std::vector<std::string> SortedExtensions(std::string_view list) {

@@ -27,18 +27,6 @@ std::u16string UpperCase16(std::u16string_view text) {
   return Utf8ToUtf16(platform::UpperCaseLocale(Utf16ToUtf8(text)));
 }
 
-// Spaces and control characters off both ends.
-std::string_view Trim(std::string_view s) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!s.empty() && blank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && blank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 template <class It>
 std::string JoinRange(It first, It last, std::string_view delimiter) {
   const std::u16string delimiter16 = Utf8ToUtf16(delimiter);
@@ -328,6 +316,17 @@ bool FindCmdLineSwitch(const std::vector<std::string>& Args, const std::string& 
 
 bool FindCmdLineSwitch(const std::string& Switch, std::string& Value, std::string_view Prefixes) {
   return FindCmdLineSwitch(platform::CommandLineArgs(), Switch, Value, Prefixes);
+}
+
+std::string_view Trim(std::string_view s) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!s.empty() && blank(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && blank(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
 }
 
 }  // namespace kv

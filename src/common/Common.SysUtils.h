@@ -77,6 +77,8 @@ std::string IncludeTrailingBackslash(const std::string& Path);
 std::string ExtractFilePath(const std::string& FileName);
 std::string ExtractFileDir(const std::string& FileName);
 
+// The text without the spaces and control characters at both ends.
+std::string_view Trim(std::string_view S);
 // True when the text, trimmed of spaces and control characters first if asked, is empty.
 bool IsEmptyStr(std::string_view S, bool ATrim = true);
 // The first index of S in Strings, case-insensitive in the user's locale unless asked; -1 if

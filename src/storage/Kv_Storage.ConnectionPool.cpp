@@ -18,18 +18,6 @@ namespace {
 
 constexpr const char* kModule = "Modules\\KalvorSmeta\\Common\\Kv_Storage.ConnectionPool";
 
-// Spaces and control characters off both ends.
-std::string_view Trim(std::string_view s) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!s.empty() && blank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && blank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 void CheckListIndex(int index, int count) {
   if (index < 0 || index >= count) {
     throw EListError(Format("List index out of bounds (%d)", index));
