@@ -128,6 +128,8 @@ class WizardWindowTest : public testing::Test {
     if (!screenshotPrefix.empty()) {
       wizard.Screenshot(screenshotPrefix + "1-welcome");
     }
+    // The first window of a fresh display takes input only once it has settled.
+    wizard.Settle();
     wizard.ClickNext();
     EXPECT_TRUE(wizard.WaitForPage("copied"));
     return wizard;
@@ -308,6 +310,7 @@ TEST_F(WizardWindowTest, WithoutAnInstalledClientTheUpdateEndsOnTheDonePage) {
   TWizard& wizard = StartWizard();
   ASSERT_TRUE(wizard.WaitForWindow());
   ASSERT_TRUE(wizard.WaitForPage("welcome"));
+  wizard.Settle();
   wizard.ClickNext();
 
   const auto box = wizard.WaitForMessageBox();
