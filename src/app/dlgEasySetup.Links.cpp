@@ -28,16 +28,6 @@ bool IsForbiddenInFileName(char c) {
          std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // Whether the text names anything once separators, dots and blanks are set aside.
 bool HasUsableName(std::string_view text) {
   return std::any_of(text.begin(), text.end(),

@@ -646,16 +646,7 @@ int TEasySetupWindow::ShowMessage(const std::string& text, unsigned type) {
 }
 
 void TEasySetupWindow::ProcessMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // The main loop must still see it and end.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  PumpWaitingMessages();
 }
 
 void TEasySetupWindow::Close() {
@@ -668,6 +659,18 @@ void TEasySetupWindow::Close() {
 
 void TEasySetupWindow::Halt(int exitCode) {
   ExitProcess(static_cast<UINT>(exitCode));
+}
+
+void PumpWaitingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
 }
 
 }  // namespace kv::app

@@ -113,4 +113,7 @@ class TEasySetupWindow final : public IEasySetupView {
   bool FClosing = false;
 };
 
+// Runs the messages waiting in this thread's queue; a quit request stays there for the main loop.
+void PumpWaitingMessages();
+
 }  // namespace kv::app

@@ -14,7 +14,7 @@
 namespace kv::app {
 namespace {
 
-using test::PumpMessages;
+using test::PumpWaitingMessages;
 using test::unique_hwnd;
 
 // A real tree view in a hidden window, holding
@@ -96,7 +96,7 @@ class CheckedTreeTest : public testing::Test {
     const LPARAM position = MAKELPARAM(at.x, at.y);
     PostMessageW(Tree->Handle(), press, MK_LBUTTON, position);
     PostMessageW(Tree->Handle(), WM_LBUTTONUP, 0, position);
-    PumpMessages();
+    PumpWaitingMessages();
   }
 
   TTreeNode Selected() const {
@@ -265,7 +265,7 @@ TEST_F(CheckedTreeTest, TheSpaceKeyTogglesTheSelectedNodeOnly) {
   SendMessageW(Tree->Handle(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(Folder));
   PostMessageW(Tree->Handle(), WM_KEYDOWN, VK_SPACE, 0);
   PostMessageW(Tree->Handle(), WM_KEYUP, VK_SPACE, 0);
-  PumpMessages();
+  PumpWaitingMessages();
   EXPECT_EQ(CheckedTexts(), std::vector<std::string>{"Папка"});
   EXPECT_EQ(events, 0);
 }

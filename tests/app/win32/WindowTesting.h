@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win32/EasySetupWindow.h"
 #include "platform/Shell.h"
 #include "platform/win32/Win32.h"
 
@@ -22,18 +23,7 @@ inline unique_hwnd CreateHostWindow() {
                                      nullptr, nullptr, nullptr, nullptr));
 }
 
-// Runs the messages waiting in this thread's queue; leaves a quit request there.
-inline void PumpMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
+using app::PumpWaitingMessages;
 
 class RecordingMessageBoxes final : public platform::IMessageBoxes {
  public:
