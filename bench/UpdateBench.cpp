@@ -15,7 +15,7 @@
 
 #include "BenchSystem.h"
 #include "app/dlgEasySetup.h"
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Current.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 

@@ -5,9 +5,9 @@
 #include <any>
 
 #include "common/Common.SysUtils.h"
-#include "common/Exceptions.h"
 #include "platform/FileSecurity.h"
 #include "platform/Files.h"
+#include "platform/OSError.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
@@ -360,7 +360,7 @@ void TfrmEasySetup::RestoreBackups() {
         shell.Move(FView.Handle(), backup + "*.*", target,
                    platform::FOF_NOCONFIRMATION_CODE | platform::FOF_ALLOWUNDO_CODE);
     if (result < 0) {
-      throw EOSError(static_cast<uint32_t>(result));
+      throw platform::OSError(static_cast<uint32_t>(result));
     }
     platform::RemoveDir(backup);
   }

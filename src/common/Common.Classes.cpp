@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
 namespace kv {
 

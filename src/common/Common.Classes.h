@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/Exceptions.h"
-#include "common/Object.h"
+#include "base/Exceptions.h"
+#include "base/Object.h"
 #include "platform/Files.h"
 
 namespace kv {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string_view>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 
@@ -34,7 +34,7 @@ bool IsValidRest(std::string_view rest) {
 // The system's date-time: days since 30 December 1899, the time of day as the fraction (taken
 // away from the day number before that date, as the system encodes it).
 bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second,
-                       platform::TDateTime& value) {
+                       TDateTime& value) {
   using namespace std::chrono;
   const year_month_day date{std::chrono::year(year),
                             std::chrono::month(static_cast<unsigned>(month)),
@@ -42,14 +42,14 @@ bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int s
   if (year < 1 || !date.ok() || hour > 23 || minute > 59 || second > 59) {
     return false;
   }
-  value = platform::EncodeDateTime(year, static_cast<unsigned>(month), static_cast<unsigned>(day),
-                                   hour, minute, second);
+  value = EncodeDateTime(year, static_cast<unsigned>(month), static_cast<unsigned>(day), hour,
+                         minute, second);
   return true;
 }
 
 }  // namespace
 
-bool TryISO8601ToDateTime(const std::string& S, platform::TDateTime& Value) {
+bool TryISO8601ToDateTime(const std::string& S, TDateTime& Value) {
   if (S.find('P') != std::string::npos) {
     throw Exception("Не поддерживаются промежутки времени");
   }
@@ -85,8 +85,8 @@ bool TryISO8601ToDateTime(const std::string& S, platform::TDateTime& Value) {
          TryEncodeDateTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], Value);
 }
 
-platform::TDateTime ISO8601ToDateTimeDef(const std::string& S, platform::TDateTime Default) {
-  platform::TDateTime value = 0;
+TDateTime ISO8601ToDateTimeDef(const std::string& S, TDateTime Default) {
+  TDateTime value = 0;
   return TryISO8601ToDateTime(S, value) ? value : Default;
 }
 

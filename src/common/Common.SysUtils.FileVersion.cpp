@@ -4,7 +4,7 @@
 #include <charconv>
 #include <vector>
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 

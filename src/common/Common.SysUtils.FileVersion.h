@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/System.h"
 
 namespace kv {
@@ -69,7 +69,7 @@ struct TFileVersionInfo {
   std::string ProductVersion;
   TDigitalFileVersionInfo DigitalFileVersion;
   std::string Comments;
-  platform::TDateTime ModifiedDate = 0;
+  TDateTime ModifiedDate = 0;
   uint32_t FileSize = 0;
   // Language and code page as eight hexadecimal digits, "041904E3".
   std::string LanguageInfo;

@@ -6,9 +6,9 @@
 #include <string>
 #include <type_traits>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
+#include "base/Rtti.h"
 #include "common/Null.h"
-#include "common/Rtti.h"
 
 namespace kv {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/Rtti.h"
 #include "common/Common.SysUtils.CharBuffer.h"
-#include "common/Rtti.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/System.h"

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "common/StringList.h"
 
 namespace kv {

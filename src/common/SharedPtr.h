@@ -5,10 +5,10 @@
 #include <string>
 #include <type_traits>
 
-#include "common/Exceptions.h"
-#include "common/Format.h"
+#include "base/Exceptions.h"
+#include "base/Format.h"
+#include "base/ObjectDestroyer.h"
 #include "common/Null.h"
-#include "common/ObjectDestroyer.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Text.h"
 
 namespace kv {

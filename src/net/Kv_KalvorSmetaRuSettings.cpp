@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
 namespace kv {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "common/Exceptions.h"
-#include "common/Rtti.h"
+#include "base/Exceptions.h"
+#include "base/Rtti.h"
 
 namespace kv {
 

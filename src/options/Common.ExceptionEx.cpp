@@ -1,6 +1,6 @@
 #include "options/Common.ExceptionEx.h"
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
 namespace kv {
 

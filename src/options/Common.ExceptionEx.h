@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "common/StringList.h"
 
 namespace kv {

@@ -1,7 +1,7 @@
 #include "options/Common.OptionsStorage.Serializer.h"
 
-#include "common/Exceptions.h"
-#include "common/Rtti.h"
+#include "base/Exceptions.h"
+#include "base/Rtti.h"
 #include "options/Common.Attributes.h"
 #include "options/Common.RTTIPropList.h"
 

@@ -2,7 +2,7 @@
 // Saves an object's properties into an option key and restores them from one, driven by the
 // class's property descriptions.
 
-#include "common/Object.h"
+#include "base/Object.h"
 #include "options/Common.OptionsStorage.h"
 
 namespace kv {

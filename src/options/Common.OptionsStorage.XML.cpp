@@ -1,7 +1,7 @@
 #include "options/Common.OptionsStorage.XML.h"
 
+#include "base/Rtti.h"
 #include "common/Common.SysUtils.h"
-#include "common/Rtti.h"
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
 

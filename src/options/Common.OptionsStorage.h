@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Object.h"
+#include "base/Object.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
 #include "options/Common.RTTIPropList.h"
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Listing the value names of enumeration types.
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 #include "common/StringList.h"
 
 namespace kv {

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <exception>
 
-#include "common/Format.h"
-#include "common/Rtti.h"
+#include "base/Format.h"
+#include "base/Rtti.h"
 #include "platform/Text.h"
 
 namespace kv {

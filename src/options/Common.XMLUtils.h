@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "options/Common.ExceptionEx.h"
 #include "platform/Xml.h"
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "common/Object.h"
+#include "base/DateTime.h"
+#include "base/Guid.h"
 
 namespace kv::platform {
 
@@ -24,23 +25,7 @@ std::vector<std::string> CommandLineArgs();
 // The running program's executable file, with its full path.
 std::string ProgramFileName();
 
-// Days since 30 December 1899, the fraction being the time of day (the system's date-time).
-using TDateTime = double;
+// The current local date and time.
 TDateTime Now();
-// The date-time of a valid calendar date and time of day; before 30 December 1899 the time is
-// taken away from the negative day number, as the system encodes it.
-TDateTime EncodeDateTime(int year, unsigned month, unsigned day, int hour, int minute, int second,
-                         int millisecond = 0);
-// The calendar date and time of day of a date-time, to the nearest millisecond.
-struct TDateTimeParts {
-  int Year;
-  unsigned Month;
-  unsigned Day;
-  int Hour;
-  int Minute;
-  int Second;
-  int Millisecond;
-};
-TDateTimeParts DecodeDateTime(TDateTime value);
 
 }  // namespace kv::platform

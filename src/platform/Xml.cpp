@@ -1,6 +1,6 @@
 #include "platform/Xml.h"
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 

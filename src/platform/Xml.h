@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv::platform {
 

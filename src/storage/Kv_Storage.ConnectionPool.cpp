@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/Format.h"
 #include "common/Common.SysUtils.h"
-#include "common/Format.h"
 #include "options/Common.OptionsStorage.Serializer.h"
 #include "options/Kv_OptionsStorage.h"
 #include "platform/Files.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "common/Exceptions.h"
-#include "common/Rtti.h"
+#include "base/Exceptions.h"
+#include "base/Rtti.h"
 #include "storage/Kv_Storage.Types.h"
 
 namespace kv {

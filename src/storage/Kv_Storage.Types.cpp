@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/Format.h"
 #include "common/Common.SysUtils.h"
-#include "common/Format.h"
 #include "common/StringList.h"
 #include "options/Common.Attributes.h"
 #include "platform/Text.h"

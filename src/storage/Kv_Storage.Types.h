@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "common/Exceptions.h"
-#include "common/Rtti.h"
+#include "base/Exceptions.h"
+#include "base/Rtti.h"
 
 namespace kv {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Exceptions.h"
+#include "base/Rtti.h"
 #include "common/Common.SysUtils.FileVersion.h"
-#include "common/Exceptions.h"
-#include "common/Rtti.h"
 
 namespace kv {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <exception>
 
+#include "base/Format.h"
 #include "common/Common.SysUtils.h"
-#include "common/Format.h"
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
 #include "sysinfo/SysInfo.Core.CommonUtils.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/dlgEasySetup.h"
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"

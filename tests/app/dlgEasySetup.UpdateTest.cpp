@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/dlgEasySetup.h"
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/System.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Shell.h"
 #include "support/TempFolder.h"
 #include "support/WizardWorld.h"

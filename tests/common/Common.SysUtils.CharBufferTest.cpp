@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 namespace {

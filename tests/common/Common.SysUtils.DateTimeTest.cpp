@@ -2,18 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 namespace {
 
-constexpr platform::TDateTime k2000 = 36526;  // 1 January 2000
-constexpr platform::TDateTime kUnset = -999;
+constexpr TDateTime k2000 = 36526;  // 1 January 2000
+constexpr TDateTime kUnset = -999;
 
 TEST(ISO8601Test, ReadsTheFormsAsWritten) {
   struct Case {
     const char* text;
-    platform::TDateTime expected;
+    TDateTime expected;
   };
   const Case cases[] = {
       {"2000-01-01T12:00:00Z", k2000 + 0.5},
@@ -35,7 +35,7 @@ TEST(ISO8601Test, ReadsTheFormsAsWritten) {
       {"1899-12-29T06:00:00", -1.25},
   };
   for (const Case& c : cases) {
-    platform::TDateTime value = kUnset;
+    TDateTime value = kUnset;
     EXPECT_TRUE(TryISO8601ToDateTime(c.text, value)) << c.text;
     EXPECT_DOUBLE_EQ(value, c.expected) << c.text;
   }
@@ -48,7 +48,7 @@ TEST(ISO8601Test, MalformedTextsFail) {
         "2000-01-01T12:00:00+03", "2000-01-01T12:00:00+0300", "2000-01-01T12:00:00+03:00:00",
         "2000-13-01", "2000-02-30", "0000-01-01", "2000-01-01T24:00:00", "2000-01-01T12:60",
         "2000-01-01T12:00:60"}) {
-    platform::TDateTime value = kUnset;
+    TDateTime value = kUnset;
     EXPECT_FALSE(TryISO8601ToDateTime(text, value)) << text;
     EXPECT_EQ(value, kUnset) << text;
     EXPECT_EQ(ISO8601ToDateTimeDef(text, 42), 42) << text;
@@ -58,7 +58,7 @@ TEST(ISO8601Test, MalformedTextsFail) {
 
 TEST(ISO8601Test, DurationsRaise) {
   for (const char* text : {"P1D", "PT5M", "2000-01-01P"}) {
-    platform::TDateTime value = kUnset;
+    TDateTime value = kUnset;
     try {
       TryISO8601ToDateTime(text, value);
       ADD_FAILURE() << "no error for " << text;

@@ -4,8 +4,8 @@
 
 #include <array>
 
+#include "base/Rtti.h"
 #include "common/Common.SysUtils.h"
-#include "common/Rtti.h"
 #include "options/Common.Attributes.h"
 #include "options/Kv_OptionsStorage.h"
 #include "platform/Files.h"

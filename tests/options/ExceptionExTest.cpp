@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
 namespace kv {
 namespace {

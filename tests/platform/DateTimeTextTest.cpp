@@ -1,38 +1,11 @@
-// Date-times taken apart, and written as the user's locale writes them.
+// Date-times written as the user's locale writes them.
 #include <gtest/gtest.h>
 
-#include "platform/System.h"
+#include "base/DateTime.h"
 #include "platform/Text.h"
 
 namespace kv::platform {
 namespace {
-
-TEST(DateTimeTextTest, DecodeDateTimeUndoesEncodeDateTime) {
-  const TDateTimeParts cases[] = {
-      {1899, 12, 30, 0, 0, 0, 0}, {2024, 2, 29, 23, 59, 59, 999}, {2024, 3, 5, 10, 20, 30, 0},
-      {1899, 12, 29, 6, 0, 0, 0}, {1800, 1, 1, 12, 0, 0, 1},      {9999, 12, 31, 0, 0, 0, 0},
-  };
-  for (const TDateTimeParts& c : cases) {
-    const TDateTimeParts decoded = DecodeDateTime(
-        EncodeDateTime(c.Year, c.Month, c.Day, c.Hour, c.Minute, c.Second, c.Millisecond));
-    SCOPED_TRACE(testing::Message() << c.Year << "-" << c.Month << "-" << c.Day << " " << c.Hour
-                                    << ":" << c.Minute << ":" << c.Second << "." << c.Millisecond);
-    EXPECT_EQ(decoded.Year, c.Year);
-    EXPECT_EQ(decoded.Month, c.Month);
-    EXPECT_EQ(decoded.Day, c.Day);
-    EXPECT_EQ(decoded.Hour, c.Hour);
-    EXPECT_EQ(decoded.Minute, c.Minute);
-    EXPECT_EQ(decoded.Second, c.Second);
-    EXPECT_EQ(decoded.Millisecond, c.Millisecond);
-  }
-  // Less than half a millisecond before midnight is midnight of the next day.
-  const TDateTimeParts carried =
-      DecodeDateTime(EncodeDateTime(2024, 12, 31, 23, 59, 59, 999) + 0.6 / 86400000);
-  EXPECT_EQ(carried.Year, 2025);
-  EXPECT_EQ(carried.Month, 1u);
-  EXPECT_EQ(carried.Day, 1u);
-  EXPECT_EQ(carried.Hour + carried.Minute + carried.Second + carried.Millisecond, 0);
-}
 
 TEST(DateTimeTextTest, TheTimeIsLeftOutOnlyAtExactMidnight) {
   const std::string midnight = DateTimeToStrLocale(EncodeDateTime(2024, 3, 5, 0, 0, 0));

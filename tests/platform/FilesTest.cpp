@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv::platform {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "support/TempFolder.h"
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Shell.h"
 
 namespace kv::test {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/Object.h"
+#include "base/Object.h"
 
 namespace kv::test {
 

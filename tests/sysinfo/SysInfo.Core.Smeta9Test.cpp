@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "support/FakeRegistry.h"
 #include "support/FakeShellFolders.h"

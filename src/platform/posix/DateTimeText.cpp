@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv::platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/System.h"
 
 namespace kv::platform {

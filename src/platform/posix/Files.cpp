@@ -15,7 +15,7 @@
 #include <set>
 #include <utility>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/posix/Posix.h"
 
 namespace kv::platform {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv::platform {
 namespace {

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/posix/Posix.h"
 

@@ -10,7 +10,7 @@
 #include <clocale>
 #include <memory>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv::platform {
 namespace {

@@ -219,7 +219,7 @@ std::string TempFolder() {
   for (;;) {
     const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
     if (length == 0) {
-      throw EOSError(GetLastError());
+      throw platform::OSError(GetLastError());
     }
     if (length < buffer.size()) {
       buffer.resize(length);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <utility>
 
-#include "common/Exceptions.h"
+#include "platform/OSError.h"
 #include "platform/System.h"
 
 // <windows.h> maps these to its own functions, which would rename the portable ones.
@@ -71,7 +71,7 @@ inline std::wstring Wide(std::string_view utf8) {
   const int size = static_cast<int>(utf8.size());
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
   if (length == 0) {
-    throw EOSError(GetLastError());
+    throw platform::OSError(GetLastError());
   }
   std::wstring result(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, result.data(), length);
@@ -86,7 +86,7 @@ inline std::string Narrow(std::wstring_view utf16) {
   const int length =
       WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
   if (length == 0) {
-    throw EOSError(GetLastError());
+    throw platform::OSError(GetLastError());
   }
   std::string result(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, result.data(), length, nullptr, nullptr);

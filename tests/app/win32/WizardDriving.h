@@ -175,7 +175,7 @@ class TChildProcess {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         platform::win32::Wide(folder).c_str(), &startup, &process)) {
-      throw EOSError(GetLastError());
+      throw platform::OSError(GetLastError());
     }
     FProcess = platform::win32::unique_handle(process.hProcess);
     CloseHandle(process.hThread);

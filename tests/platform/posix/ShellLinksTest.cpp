@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "support/TempFolder.h"

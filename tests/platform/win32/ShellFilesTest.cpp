@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"

@@ -9,7 +9,7 @@ namespace kv {
 namespace {
 
 // The version record read through the real version resource functions.
-TEST(FileVersionInfoTest, ReadsOwnLanguageTable) {
+TEST(Win32FileVersionInfoTest, ReadsOwnLanguageTable) {
   const std::string file = test::FixtureFolder() + "Калвор.exe";
   TFileVersionInfo info;
   ASSERT_TRUE(info.ReadFromFile(file));
@@ -33,7 +33,7 @@ TEST(FileVersionInfoTest, ReadsOwnLanguageTable) {
   EXPECT_EQ(TDigitalFileVersionInfo::CreateFromFile(file).AsString(), "9.2.300.5");
 }
 
-TEST(FileVersionInfoTest, FallsBackToTheEnglishTable) {
+TEST(Win32FileVersionInfoTest, FallsBackToTheEnglishTable) {
   TFileVersionInfo info;
   ASSERT_TRUE(info.ReadFromFile(test::FixtureFolder() + "fallback.exe"));
   EXPECT_EQ(info.LanguageInfo, "041904E3");
@@ -43,7 +43,7 @@ TEST(FileVersionInfoTest, FallsBackToTheEnglishTable) {
   EXPECT_EQ(info.FileVersion, "9.0.12.0");
 }
 
-TEST(FileVersionInfoTest, NoResourceOrNoFileGivesFalse) {
+TEST(Win32FileVersionInfoTest, NoResourceOrNoFileGivesFalse) {
   for (const char* name : {"noversion.exe", "missing.exe"}) {
     TFileVersionInfo info;
     info.CompanyName = "stale";

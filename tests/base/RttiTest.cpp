@@ -1,8 +1,8 @@
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
 #include <gtest/gtest.h>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 namespace {

@@ -1,7 +1,6 @@
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
-#include "common/Rtti.h"
-#include "platform/System.h"
+#include "base/Rtti.h"
 
 namespace kv {
 
@@ -28,18 +27,6 @@ void Exception::IncludeOperationNameAsFirst(const std::string& operationName) {
 
 EOSError::EOSError(std::string message, uint32_t errorCode)
     : Exception(std::move(message)), FErrorCode(errorCode) {}
-
-EOSError::EOSError(uint32_t errorCode)
-    : EOSError(platform::SystemErrorMessage(errorCode), errorCode) {}
-
-void RaiseLastOSError() {
-  const uint32_t code = platform::LastErrorCode();
-  // Some calls fail without saying why; the system's text for 0 would read as success.
-  if (code == 0) {
-    throw EOSError("A call to an OS function failed", 0);
-  }
-  throw EOSError(code);
-}
 
 void Assert(bool condition, const char* module, int line, const std::string& message) {
   if (!condition) {

@@ -18,7 +18,7 @@
 #include <variant>
 #include <vector>
 
-#include "common/Object.h"
+#include "base/Object.h"
 
 namespace kv {
 

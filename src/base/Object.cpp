@@ -1,7 +1,6 @@
-#include "common/Object.h"
+#include "base/Object.h"
 
-#include "common/Format.h"
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
 namespace kv {
 
@@ -20,11 +19,6 @@ bool TObject::InheritsFrom(const TClass& ancestor) const {
 
 std::string TObject::ToString() const {
   return ClassName();
-}
-
-std::string TGUID::ToString() const {
-  return Format("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", D1, D2, D3, D4[0], D4[1],
-                D4[2], D4[3], D4[4], D4[5], D4[6], D4[7]);
 }
 
 }  // namespace kv

@@ -1,6 +1,6 @@
-#include "common/Rtti.h"
+#include "base/Rtti.h"
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 

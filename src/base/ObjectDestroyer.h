@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "common/Object.h"
+#include "base/Object.h"
 
 namespace kv {
 

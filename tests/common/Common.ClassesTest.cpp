@@ -166,6 +166,19 @@ TEST(FlexibleInterfacedObjectTest,
   EXPECT_EQ(destructions, 1);
 }
 
+TEST(FlexibleInterfacedObjectTest, AutoDestroyGuardDeletesAPersistentObjectByItsOwnRules) {
+  int destructions = 0;
+  auto* probe = New<TPersistProbe>(destructions);
+  TIntfPtr<IProbe> reference(probe);
+  TLifetime& lifetime = probe->RefCount();
+
+  probe->AutoDestroy().Reset();
+  EXPECT_EQ(destructions, 1);
+  EXPECT_EQ(lifetime.State(), osDestroyed);
+  reference.Reset();
+  EXPECT_EQ(destructions, 1);
+}
+
 TEST(FlexibleInterfacedObjectTest, QueryInterfaceAnswersTheClassInterfacesWithoutAddingAReference) {
   struct TCase {
     const char* Name;

@@ -1,4 +1,4 @@
-#include "common/ObjectDestroyer.h"
+#include "base/ObjectDestroyer.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
+#include "base/DateTime.h"
+
 #include <chrono>
 #include <cmath>
 
-#include "platform/System.h"
-
-namespace kv::platform {
+namespace kv {
 
 TDateTime EncodeDateTime(int year, unsigned month, unsigned day, int hour, int minute, int second,
                          int millisecond) {
@@ -31,4 +31,4 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
           static_cast<int>(ms % 1000)};
 }
 
-}  // namespace kv::platform
+}  // namespace kv

@@ -5,8 +5,8 @@
 #include <exception>
 #include <string>
 
-#include "common/Format.h"
-#include "common/Object.h"
+#include "base/Format.h"
+#include "base/Object.h"
 
 namespace kv {
 
@@ -55,16 +55,11 @@ class EOSError : public Exception {
   KV_CLASS_INFO()
  public:
   EOSError(std::string message, uint32_t errorCode);
-  // The system's message for the code.
-  explicit EOSError(uint32_t errorCode);
   uint32_t ErrorCode() const { return FErrorCode; }
 
  private:
   uint32_t FErrorCode;
 };
-
-// Raises the error the last failed operating-system call of this thread left behind.
-[[noreturn]] void RaiseLastOSError();
 
 // A programming error: raises EAssertionFailed naming the source module as the system names it
 // ("lib\Common\Common.Classes") and the line, unless the condition holds.

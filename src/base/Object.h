@@ -5,13 +5,14 @@
 // published properties. Interfaces are COM-like: every interface derives from IInterface and is
 // held through TIntfPtr<I>, which counts references.
 
-#include <array>
 #include <atomic>
 #include <compare>
 #include <cstdint>
 #include <string>
 #include <type_traits>
 #include <utility>
+
+#include "base/Guid.h"
 
 namespace kv {
 
@@ -45,17 +46,6 @@ class TObject {
   const ::kv::TClass& ClassType() const override { \
     return ClassInfo();                            \
   }
-
-struct TGUID {
-  uint32_t D1 = 0;
-  uint16_t D2 = 0;
-  uint16_t D3 = 0;
-  std::array<uint8_t, 8> D4{};
-
-  friend bool operator==(const TGUID&, const TGUID&) = default;
-  // Braced registry form, upper case: {4DE81104-08B2-4821-960E-8935AC9B8F5E}.
-  std::string ToString() const;
-};
 
 // Result codes of QueryInterface.
 constexpr int32_t S_OK_CODE = 0;

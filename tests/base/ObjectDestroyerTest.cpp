@@ -1,10 +1,9 @@
-#include "common/ObjectDestroyer.h"
+#include "base/ObjectDestroyer.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "common/Common.Classes.h"
 #include "support/Tracked.h"
 
 namespace kv {
@@ -66,28 +65,6 @@ TEST(ObjectDestroyerTest, QueryInterfaceAnswersOnlyItsTwoInterfaces) {
   guard.Reset();
   EXPECT_EQ(destructions, 0);
   supported.Reset();
-  EXPECT_EQ(destructions, 1);
-}
-
-class TPersistent : public TFlexiblePersistInterfacedObject {
- public:
-  explicit TPersistent(int& destructions) : FDestructions(destructions) {}
-  ~TPersistent() override { ++FDestructions; }
-
- private:
-  int& FDestructions;
-};
-
-TEST(ObjectDestroyerTest, GuardDeletesAPersistentInterfacedObjectByItsOwnRules) {
-  int destructions = 0;
-  auto* persistent = New<TPersistent>(destructions);
-  TIntfPtr<IInterface> reference(persistent);
-  TFlexibleInterfacedObject::TLifetime& lifetime = persistent->RefCount();
-
-  persistent->AutoDestroy().Reset();
-  EXPECT_EQ(destructions, 1);
-  EXPECT_EQ(lifetime.State(), osDestroyed);
-  reference.Reset();
   EXPECT_EQ(destructions, 1);
 }
 
