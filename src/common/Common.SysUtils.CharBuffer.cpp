@@ -1,7 +1,6 @@
 #include "common/Common.SysUtils.CharBuffer.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/Exceptions.h"
 
@@ -23,12 +22,12 @@ void TCharBuffer::Append(const void* data, size_t byteCount) {
     throw Exception::CreateFmt("Добавить можно только кратное %d число байт",
                                static_cast<int>(sizeof(char16_t)));
   }
-  const size_t count = byteCount / sizeof(char16_t);
-  Grow(FCount + count);
-  if (count != 0) {
-    std::memcpy(FText.data() + FCount, data, byteCount);
-  }
-  FCount += count;
+  Append(std::u16string_view(static_cast<const char16_t*>(data), byteCount / sizeof(char16_t)));
+}
+
+void TCharBuffer::Append(std::u16string_view text) {
+  Grow(FCount + text.size());
+  FCount += text.copy(FText.data() + FCount, text.size());
 }
 
 }  // namespace kv

@@ -19,7 +19,7 @@ class TCharBuffer {
   void Grow(size_t wanted);
   // Appends UTF-16 data given by its size in bytes, which must be even.
   void Append(const void* data, size_t byteCount);
-  void Append(std::u16string_view text) { Append(text.data(), text.size() * sizeof(char16_t)); }
+  void Append(std::u16string_view text);
   // Cuts the target to the characters written.
   void Finish() { FText.resize(FCount); }
 

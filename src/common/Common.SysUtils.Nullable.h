@@ -3,7 +3,7 @@
 // value or into nothing.
 
 #include <cstdint>
-#include <string>
+#include <optional>
 #include <type_traits>
 
 #include "base/Exceptions.h"
@@ -13,44 +13,43 @@
 namespace kv {
 
 template <class T>
-struct TNullable {
-  T FValue{};
-  // "1" when a value is present, so that a cleared record reads as null.
-  std::string FHasValue;
-
+class TNullable {
+ public:
   TNullable() = default;
-  TNullable(const T& AValue) : FValue(AValue), FHasValue("1") {}
+  TNullable(const T& value) : FValue(value) {}
   TNullable(TNull) {}
 
-  static TNullable Init(const T& AValue) { return TNullable(AValue); }
+  static TNullable Init(const T& value) { return TNullable(value); }
   static TNullable Null() { return TNullable(); }
 
-  bool IsNull() const { return FHasValue.empty(); }
-  bool HasValue() const { return !IsNull(); }
-  T ValueOrDefault() const { return ValueOrDefault(T{}); }
-  T ValueOrDefault(const T& ADef) const { return HasValue() ? FValue : ADef; }
+  bool IsNull() const { return !FValue.has_value(); }
+  bool HasValue() const { return FValue.has_value(); }
+  T ValueOrDefault() const { return FValue.value_or(T{}); }
+  T ValueOrDefault(const T& defaultValue) const { return FValue.value_or(defaultValue); }
 
-  friend bool operator==(const TNullable& A, const TNullable& B) {
-    return A.IsNull() ? B.IsNull() : B.HasValue() && A.FValue == B.FValue;
-  }
-  friend bool operator==(const TNullable& A, const T& B) { return A.HasValue() && A.FValue == B; }
-  friend bool operator==(const TNullable& A, TNull) { return A.IsNull(); }
+  // Two nulls are equal; a null equals no value, not even a default one.
+  friend bool operator==(const TNullable&, const TNullable&) = default;
+  friend bool operator==(const TNullable& a, const T& b) { return a.FValue == b; }
+  friend bool operator==(const TNullable& a, TNull) { return a.IsNull(); }
+
+ private:
+  std::optional<T> FValue;
 };
 
 struct TEnum {
   // The enumeration value with that ordinal; null when it lies outside the enumeration's range.
   template <class T>
-  static TNullable<T> FromInteger(int32_t Value) {
+  static TNullable<T> FromInteger(int32_t value) {
     if constexpr (!HasTypeInfo<T>) {
       throw Exception("Тип переданный в TEnum.FromInteger не имеет RTTI");
     } else {
       const TTypeInfo& info = TypeInfoOf<T>();
       if constexpr (std::is_enum_v<T> || std::is_same_v<T, bool>) {
         if (info.Kind == TTypeKind::Enumeration) {
-          if (Value < info.MinValue || Value > info.MaxValue) {
+          if (value < info.MinValue || value > info.MaxValue) {
             return TNullable<T>::Null();
           }
-          return static_cast<T>(Value);
+          return static_cast<T>(value);
         }
       }
       throw Exception("Тип " + info.Name + " не является перечислением (TEnum.FromInteger).");

@@ -1,20 +1,21 @@
 #pragma once
-// A value that holds an ordinary object through a shared guard, owning it or not.
+// A value that holds an ordinary object through a shared holder, owning it or not.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <type_traits>
 
 #include "base/Exceptions.h"
 #include "base/Format.h"
-#include "base/ObjectDestroyer.h"
+#include "base/Object.h"
 #include "common/Null.h"
 
 namespace kv {
 
 enum TSharedPtrOption : uint8_t { spoRefCount = 0, spoNotRefCount = 1 };
 
-// Copies share one guard: with spoRefCount the last copy to go frees the object.
+// Copies share one holder: with spoRefCount the last copy to go frees the object.
 template <class T>
 class TSharedPtr {
   static_assert(std::is_base_of_v<TObject, T>);
@@ -32,10 +33,8 @@ class TSharedPtr {
     }
     switch (options) {
       case spoRefCount:
-        result.FDestroyer = TObjectDestroyer::Owning(value);
-        break;
       case spoNotRefCount:
-        result.FDestroyer = TObjectDestroyer::NonOwning(value);
+        result.FHolder = std::make_shared<THolder>(value, TRelease{options == spoRefCount});
         break;
       default:
         throw Exception(Format("Unknown option (%d)", static_cast<int>(options)));
@@ -45,16 +44,13 @@ class TSharedPtr {
   static TSharedPtr Null() { return {}; }
 
   // The object, or nothing.
-  T* Get() const { return FDestroyer ? static_cast<T*>(FDestroyer->GetTarget()) : nullptr; }
+  T* Get() const { return FHolder ? FHolder->get() : nullptr; }
   T* operator->() const { return Get(); }
 
   // Gives the object up: no copy frees it any more and every copy reads nothing.
   T* Unwrap() {
-    T* value = Get();
-    if (FDestroyer) {
-      FDestroyer->TakeTarget();
-      FDestroyer.Reset();
-    }
+    T* value = FHolder ? FHolder->release() : nullptr;
+    FHolder.reset();
     return value;
   }
 
@@ -63,7 +59,19 @@ class TSharedPtr {
   friend bool operator==(const TSharedPtr& ptr, TNull) { return ptr.Get() == nullptr; }
 
  private:
-  TIntfPtr<TObjectDestroyer> FDestroyer;
+  // Frees the object only when the pointer owns it.
+  struct TRelease {
+    bool Owning;
+    void operator()(T* object) const {
+      if (Owning) {
+        delete object;
+      }
+    }
+  };
+  // One holder shared by all copies, so that Unwrap empties every one of them.
+  using THolder = std::unique_ptr<T, TRelease>;
+
+  std::shared_ptr<THolder> FHolder;
 };
 
 }  // namespace kv

@@ -6,34 +6,29 @@ namespace kv {
 
 KV_DEFINE_CLASS(ExceptionEx, "ExceptionEx", Exception)
 
-namespace {
-// The exception object an exception pointer refers to (it is not copied on rethrow).
-const std::exception* ObjectOf(const std::exception_ptr& ptr) {
-  if (!ptr) {
+const std::exception* ExceptionEx::InnerException() const {
+  const std::exception_ptr inner = nested_ptr();
+  if (!inner) {
     return nullptr;
   }
+  // Rethrowing hands out the kept object itself, not a copy.
   try {
-    std::rethrow_exception(ptr);
+    std::rethrow_exception(inner);
   } catch (const std::exception& e) {
     return &e;
   } catch (...) {
     return nullptr;
   }
 }
-}  // namespace
-
-ExceptionEx::ExceptionEx(std::string message)
-    : Exception(std::move(message)),
-      FInnerException(std::current_exception()),
-      FInner(ObjectOf(FInnerException)) {}
 
 const std::exception& ExceptionEx::BaseException() const {
   const std::exception* current = this;
   while (const auto* ex = dynamic_cast<const ExceptionEx*>(current)) {
-    if (!ex->FInner) {
+    const std::exception* inner = ex->InnerException();
+    if (!inner) {
       break;
     }
-    current = ex->FInner;
+    current = inner;
   }
   return *current;
 }
@@ -43,7 +38,7 @@ void ExceptionEx::GetExceptionsChain(TStringList& dest) const {
   while (current) {
     dest.Add(current->what(), current);
     const auto* ex = dynamic_cast<const ExceptionEx*>(current);
-    current = ex ? ex->FInner : nullptr;
+    current = ex ? ex->InnerException() : nullptr;
   }
 }
 

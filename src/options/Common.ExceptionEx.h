@@ -10,19 +10,20 @@
 
 namespace kv {
 
-class ExceptionEx : public Exception {
+// The inner exception is kept as std::nested_exception keeps it, so std::rethrow_if_nested and
+// handlers of std::nested_exception see the chain too.
+class ExceptionEx : public Exception, public std::nested_exception {
   KV_CLASS_INFO()
  public:
   // Takes over the exception being handled, if any, as the inner exception.
-  explicit ExceptionEx(std::string message);
+  explicit ExceptionEx(std::string message) : Exception(std::move(message)) {}
   template <class... Args>
   static ExceptionEx CreateFmt(const char* format, const Args&... args) {
     return ExceptionEx(Format(format, args...));
   }
 
   // The inner exception, or null; it lives as long as this exception.
-  const std::exception* InnerException() const { return FInner; }
-  const std::exception_ptr& InnerExceptionPtr() const { return FInnerException; }
+  const std::exception* InnerException() const;
   // The innermost exception of the chain: this one when there is no inner exception.
   const std::exception& BaseException() const;
   // Appends one entry per exception of the chain, this one first: its message, with the
@@ -31,10 +32,6 @@ class ExceptionEx : public Exception {
   void GetExceptionsChain(TStringList& dest) const;
   // The messages of the chain, each followed by CR LF.
   std::string GetMessageList() const;
-
- private:
-  std::exception_ptr FInnerException;
-  const std::exception* FInner = nullptr;
 };
 
 }  // namespace kv

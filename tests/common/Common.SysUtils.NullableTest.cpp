@@ -17,13 +17,11 @@ enum class TUndescribed { A, B };
 TEST(NullableTest, NullUntilGivenAValue) {
   TNullable<int> n;
   EXPECT_TRUE(n.IsNull());
-  EXPECT_EQ(n.FHasValue, "");
   EXPECT_EQ(n.ValueOrDefault(), 0);
   EXPECT_EQ(n.ValueOrDefault(7), 7);
 
   n = 5;
   EXPECT_TRUE(n.HasValue());
-  EXPECT_EQ(n.FHasValue, "1");
   EXPECT_EQ(n.ValueOrDefault(7), 5);
 
   n = TNull{};
@@ -48,6 +46,27 @@ TEST(NullableTest, Equality) {
   EXPECT_TRUE(five == TNullable<int>::Init(5));
   EXPECT_TRUE(five != TNullable<int>::Init(6));
   EXPECT_TRUE(five != null);
+}
+
+// A type without a default value: a null holds none of it, and only the given default is made.
+TEST(NullableTest, HoldsTypesWithoutADefaultValue) {
+  struct TCounted {
+    explicit TCounted(int value, int& made) : Value(value) { ++made; }
+    TCounted(const TCounted&) = default;
+    bool operator==(const TCounted& other) const { return Value == other.Value; }
+    int Value;
+  };
+  int made = 0;
+  const TNullable<TCounted> null = TNull{};
+  EXPECT_EQ(made, 0);
+  const TNullable<TCounted> seven = TCounted(7, made);
+  EXPECT_EQ(made, 1);
+
+  EXPECT_EQ(null.ValueOrDefault(TCounted(1, made)).Value, 1);
+  EXPECT_EQ(seven.ValueOrDefault(TCounted(1, made)).Value, 7);
+  EXPECT_TRUE(seven == TCounted(7, made));
+  EXPECT_FALSE(null == seven);
+  EXPECT_TRUE(null == TNullable<TCounted>::Null());
 }
 
 TEST(EnumFromIntegerTest, InRangeGivesTheValueElseNull) {

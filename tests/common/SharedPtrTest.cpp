@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "support/Tracked.h"
 
@@ -65,6 +67,38 @@ TEST(SharedPtrTest, UnwrapEmptiesEveryCopyAndNobodyFrees) {
   EXPECT_TRUE(copy == TNull{});
   EXPECT_EQ(copy.ToString(), "null");
   copy = TNull{};
+  EXPECT_EQ(destructions, 0);
+}
+
+TEST(SharedPtrTest, CopiesDroppedOnManyThreadsFreeTheObjectOnce) {
+  int destructions = 0;
+  {
+    TSharedPtr<TTracked> ptr = new TTracked(destructions);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+      threads.emplace_back([copy = ptr] {
+        for (int k = 0; k < 1000; ++k) {
+          TSharedPtr<TTracked> again = copy;
+          again = TNull{};
+        }
+      });
+    }
+    for (std::thread& thread : threads) {
+      thread.join();
+    }
+    EXPECT_EQ(destructions, 0);
+  }
+  EXPECT_EQ(destructions, 1);
+}
+
+TEST(SharedPtrTest, UnwrapOfANonOwningPointerGivesTheObjectBack) {
+  int destructions = 0;
+  auto tracked = std::make_unique<TTracked>(destructions);
+  TSharedPtr<TTracked> ptr = TSharedPtr<TTracked>::Create(tracked.get(), spoNotRefCount);
+  TSharedPtr<TTracked> copy = ptr;
+  EXPECT_EQ(copy.Unwrap(), tracked.get());
+  EXPECT_TRUE(ptr == TNull{});
+  EXPECT_EQ(ptr.Unwrap(), nullptr);
   EXPECT_EQ(destructions, 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <stdexcept>
 
 #include "base/Rtti.h"
@@ -69,6 +70,31 @@ TEST(ExceptionExTest, ChainFollowsNestedExceptionExToTheInnermost) {
   EXPECT_EQ(chain[2], "base");
   EXPECT_EQ(std::any_cast<const std::exception*>(chain.Objects(0)), &chained);
   EXPECT_STREQ(chained.BaseException().what(), "base");
+}
+
+// The inner exception is kept as a standard nested exception, so std::rethrow_if_nested reaches
+// it; the chain still follows only ExceptionEx, not another nested exception.
+TEST(ExceptionExTest, TheInnerExceptionIsAStandardNestedException) {
+  const ELibraryError e = RaisedWhileHandling(EConvertError("внутренняя"), "внешняя");
+  EXPECT_THROW(std::rethrow_if_nested(e), EConvertError);
+
+  try {
+    try {
+      try {
+        throw std::runtime_error("основа");
+      } catch (...) {
+        std::throw_with_nested(std::runtime_error("вложенная"));
+      }
+    } catch (...) {
+      throw ELibraryError("внешняя");
+    }
+  } catch (const ELibraryError& outer) {
+    EXPECT_EQ(outer.GetMessageList(), "внешняя\r\nвложенная\r\n");
+    EXPECT_STREQ(outer.BaseException().what(), "вложенная");
+    const auto* inner = dynamic_cast<const std::nested_exception*>(outer.InnerException());
+    ASSERT_NE(inner, nullptr);
+    EXPECT_THROW(inner->rethrow_nested(), std::runtime_error);
+  }
 }
 
 TEST(ExceptionExTest, MessageDecorations) {
