@@ -2,9 +2,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <utility>
 
 #include "common/Common.SysUtils.h"
-#include "common/Format.h"
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
 #include "sysinfo/SysInfo.Core.CommonUtils.h"
@@ -13,11 +13,18 @@ namespace kv {
 
 namespace {
 
-// The generation's relocated folders, for the whole process.
-TUserDataFolders& Smeta6UserDataFolders() {
-  static TUserDataFolders folders;
-  return folders;
-}
+constinit TUserDataFolders smeta6UserDataFolders;
+
+constexpr TProductDescription kSmeta6 = {
+    .RegistryKey = "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1",
+    .ApplicationDisplayName = "Калвор Divir Клиент",
+    .MajorVersionDigit = 6,
+    .ApplicationPlatform64 = false,
+    .DBaseExtension = ".kvd5",
+    .ProductFolder = "Kalvor\\KalvorSmeta 6\\Client\\",
+    .UserDataFileName = "UserData.xml",
+    .UserDataFolders = &smeta6UserDataFolders,
+};
 
 std::string ExistingFolder(const std::string& path) {
   return !path.empty() && platform::DirectoryExists(path) ? IncludeTrailingBackslash(path) : "";
@@ -46,20 +53,24 @@ TUserDataFolders ReadUserDataFolders(const std::string& FileName) {
 
 void ReadSmeta6UserDataFolders() {
   try {
-    Smeta6UserDataFolders() =
+    smeta6UserDataFolders =
         ReadUserDataFolders(TSmeta6Information::ClassInfo().UserDataFolderSettingFilename());
   } catch (const std::exception&) {
     // The special folders cannot be named: nothing is relocated.
-    Smeta6UserDataFolders() = {};
+    smeta6UserDataFolders = {};
   }
 }
 
+TSmeta6InformationClass::TSmeta6InformationClass(std::string name, const TClass* parent,
+                                                 const TProductDescription& description)
+    : TCustomApplicationInformationClass(std::move(name), parent), FDescription(description) {}
+
 std::string TSmeta6InformationClass::RegistryKey() const {
-  return "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1";
+  return FDescription.RegistryKey;
 }
 
 std::string TSmeta6InformationClass::ApplicationDisplayName() const {
-  return "Калвор Divir Клиент";
+  return FDescription.ApplicationDisplayName;
 }
 
 std::string TSmeta6InformationClass::ApplicationExeName() const {
@@ -88,31 +99,35 @@ bool TSmeta6InformationClass::TrustedApplication() const {
 }
 
 int32_t TSmeta6InformationClass::MajorVersionDigit() const {
-  return 6;
+  return FDescription.MajorVersionDigit;
+}
+
+bool TSmeta6InformationClass::ApplicationPlatform64() const {
+  return FDescription.ApplicationPlatform64;
 }
 
 std::string TSmeta6InformationClass::AppDataFolder() const {
-  return PortableOrRooted("%sKalvor\\KalvorSmeta 6\\Client\\", GetAppDataFolderPath);
+  return PortableOrBelow(GetAppDataFolderPath, FDescription.ProductFolder);
 }
 
 std::string TSmeta6InformationClass::CustomLocalSetting() const {
-  return Smeta6UserDataFolders().LocalSetting;
+  return FDescription.UserDataFolders->LocalSetting;
 }
 
 std::string TSmeta6InformationClass::CommonDataFolder() const {
-  return PortableOrRooted("%sKalvor\\KalvorSmeta 6\\Client\\", GetCommonAppDataFolderPath);
+  return PortableOrBelow(GetCommonAppDataFolderPath, FDescription.ProductFolder);
 }
 
 std::string TSmeta6InformationClass::CustomSmetaPropsFolder() const {
-  return Smeta6UserDataFolders().SmetaProps;
+  return FDescription.UserDataFolders->SmetaProps;
 }
 
 std::string TSmeta6InformationClass::GetDBaseExtension() const {
-  return ".kvd5";
+  return FDescription.DBaseExtension;
 }
 
 std::string TSmeta6InformationClass::MyFolderRoot() const {
-  return PortableOrRooted("%sКалвор-Divir\\", GetPersonalFolderPath);
+  return PortableOrBelow(GetPersonalFolderPath, "Калвор-Divir\\");
 }
 
 std::string TSmeta6InformationClass::CommonSettingFolder() const {
@@ -160,7 +175,7 @@ std::string TSmeta6InformationClass::SessionSettingFilename() const {
 }
 
 std::string TSmeta6InformationClass::UserDataFolderSettingFilename() const {
-  return CommonSettingFolder() + UserDataFileName();
+  return CommonSettingFolder() + FDescription.UserDataFileName;
 }
 
 std::string TSmeta6InformationClass::AutoSaveFoder() const {
@@ -309,21 +324,17 @@ void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& Text) const {
   Text += "      - размер: " + FormatByteSize(size) + "\r\n";
 }
 
-std::string TSmeta6InformationClass::PortableOrRooted(const char* pattern,
-                                                      std::string (*specialFolder)()) const {
+std::string TSmeta6InformationClass::PortableOrBelow(std::string (*specialFolder)(),
+                                                     const char* folder) const {
   if (PortableMode() == kPortableMode) {
     return InstallFolder();
   }
-  return Format(pattern, IncludeTrailingBackslash(specialFolder()));
-}
-
-std::string TSmeta6InformationClass::UserDataFileName() const {
-  return "UserData.xml";
+  return IncludeTrailingBackslash(specialFolder()) + folder;
 }
 
 const TSmeta6InformationClass& TSmeta6Information::ClassInfo() {
   static const TSmeta6InformationClass info("TSmeta6Information",
-                                            &TCustomApplicationInformation::ClassInfo());
+                                            &TCustomApplicationInformation::ClassInfo(), kSmeta6);
   return info;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Product generation 6: where it keeps its program, machine-wide data, per-user settings and
-// documents, and the names of its files there. Generation 9 builds on it.
+// documents, and the names of its files there. The layout is the same for every generation and
+// bitness; what tells them apart is a description, so generation 9 reuses these operations.
 
+#include <cstdint>
 #include <string>
 
 #include "sysinfo/SysInfo.Core.Application.h"
@@ -15,9 +17,27 @@ struct TUserDataFolders {
   std::string SmetaProps;
 };
 
+// What tells one product class from another; each class of the family has one.
+struct TProductDescription {
+  const char* RegistryKey;
+  const char* ApplicationDisplayName;
+  int32_t MajorVersionDigit;
+  bool ApplicationPlatform64;
+  const char* DBaseExtension;
+  // The folder of AppDataFolder and CommonDataFolder below their special folders.
+  const char* ProductFolder;
+  // The file name part of UserDataFolderSettingFilename.
+  const char* UserDataFileName;
+  // The class's relocated folders, for the whole process; filled once at start-up.
+  TUserDataFolders* UserDataFolders;
+};
+
 class TSmeta6InformationClass : public TCustomApplicationInformationClass {
  public:
-  using TCustomApplicationInformationClass::TCustomApplicationInformationClass;
+  TSmeta6InformationClass(std::string name, const TClass* parent,
+                          const TProductDescription& description);
+
+  const TProductDescription& Description() const { return FDescription; }
 
   std::string RegistryKey() const override;
   std::string ApplicationDisplayName() const override;
@@ -29,6 +49,7 @@ class TSmeta6InformationClass : public TCustomApplicationInformationClass {
   std::string PortableRelativePath() const override;
   bool TrustedApplication() const override;
   int32_t MajorVersionDigit() const override;
+  bool ApplicationPlatform64() const override;
 
   // The per-user (roaming) data folder; InstallFolder in portable mode.
   virtual std::string AppDataFolder() const;
@@ -100,12 +121,11 @@ class TSmeta6InformationClass : public TCustomApplicationInformationClass {
   // support report.
   void GetAutoSaveFolderInfo(std::string& Text) const;
 
- protected:
-  // InstallFolder in portable mode; otherwise the pattern with the special folder, given a
-  // trailing backslash, in place of %s.
-  std::string PortableOrRooted(const char* pattern, std::string (*specialFolder)()) const;
-  // The file name part of UserDataFolderSettingFilename.
-  virtual std::string UserDataFileName() const;
+ private:
+  // InstallFolder in portable mode; otherwise the folder below the special folder.
+  std::string PortableOrBelow(std::string (*specialFolder)(), const char* folder) const;
+
+  const TProductDescription FDescription;
 };
 
 class TSmeta6Information : public TCustomApplicationInformation {
