@@ -35,12 +35,12 @@ const bool kUserDataFoldersRead = (ReadSmeta6UserDataFolders(), true);
 
 }  // namespace
 
-TUserDataFolders ReadUserDataFolders(const std::string& FileName) {
+TUserDataFolders ReadUserDataFolders(const std::string& fileName) {
   try {
-    if (!platform::FileExists(FileName)) {
+    if (!platform::FileExists(fileName)) {
       return {};
     }
-    const TXmlNode root = LoadXMLFile(FileName).DocumentElement();
+    const TXmlNode root = LoadXMLFile(fileName).DocumentElement();
     if (!root || root.Name() != "UserData") {
       return {};
     }
@@ -308,7 +308,7 @@ bool TSmeta6InformationClass::IsNBDataFolderHasWritePrivilege() const {
   return CheckFolderWritePrivilege(NormBasesFolder());
 }
 
-void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& Text) const {
+void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& text) const {
   const std::string folder = AutoSaveFoder();
   int count = 0;
   int64_t size = 0;
@@ -318,10 +318,10 @@ void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& Text) const {
       size += entry.Size;
     }
   }
-  Text += "    Каталог автосохранения:\r\n";
-  Text += "      - путь: " + folder + "\r\n";
-  Text += "      - файлов: " + std::to_string(count) + "\r\n";
-  Text += "      - размер: " + FormatByteSize(size) + "\r\n";
+  text += "    Каталог автосохранения:\r\n";
+  text += "      - путь: " + folder + "\r\n";
+  text += "      - файлов: " + std::to_string(count) + "\r\n";
+  text += "      - размер: " + FormatByteSize(size) + "\r\n";
 }
 
 std::string TSmeta6InformationClass::PortableOrBelow(std::string (*specialFolder)(),

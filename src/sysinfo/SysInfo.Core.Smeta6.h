@@ -119,7 +119,7 @@ class TSmeta6InformationClass : public TCustomApplicationInformationClass {
 
   // Appends the autosave folder's path, its number of "*.tmp" files and their total size to a
   // support report.
-  void GetAutoSaveFolderInfo(std::string& Text) const;
+  void GetAutoSaveFolderInfo(std::string& text) const;
 
  private:
   // InstallFolder in portable mode; otherwise the folder below the special folder.
@@ -136,7 +136,7 @@ class TSmeta6Information : public TCustomApplicationInformation {
 // The existing folders that the attributes "LocalSetting" and "SmetaProps" of a relocation
 // file's root element "UserData" name. Nothing is relocated when the file is missing, unreadable
 // or malformed, or its root has another name.
-TUserDataFolders ReadUserDataFolders(const std::string& FileName);
+TUserDataFolders ReadUserDataFolders(const std::string& fileName);
 
 // Reads the generation's relocation file into CustomLocalSetting and CustomSmetaPropsFolder of
 // TSmeta6Information (and so of TSmeta9CustomInformation). Done once while the program starts.
