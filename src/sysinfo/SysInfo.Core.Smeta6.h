@@ -32,6 +32,8 @@ struct TProductDescription {
   TUserDataFolders* UserDataFolders;
 };
 
+// The class operations of generation 6 and the generations after it, computed from the class's
+// description.
 class TSmeta6InformationClass : public TCustomApplicationInformationClass {
  public:
   TSmeta6InformationClass(std::string name, const TClass* parent,
