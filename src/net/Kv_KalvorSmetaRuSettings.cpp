@@ -13,21 +13,21 @@ TKalvorSmetaRuSettings::TKalvorSmetaRuSettings()
       FDocTemplatesUrl(std::string(UpdateServerBase) + "/Api/DocTemplates"),
       FSmetaDocsUrl(std::string(UpdateServerBase) + "/Api/SmetaDocs") {}
 
-void TKalvorSmetaRuSettings::CallOnLoaded(std::function<void()> Proc) {
+void TKalvorSmetaRuSettings::CallOnLoaded(std::function<void()> proc) {
   if (FState != TState::Waiting) {
-    Proc();
+    proc();
   } else {
-    FOnLoaded.push_back(std::move(Proc));
+    FOnLoaded.push_back(std::move(proc));
   }
 }
 
-void TKalvorSmetaRuSettings::SetState(TState AState, const std::string& AMessage) {
-  if (AState == FState && AMessage == FErrorMessage) {
+void TKalvorSmetaRuSettings::SetState(TState state, const std::string& message) {
+  if (state == FState && message == FErrorMessage) {
     return;
   }
-  FState = AState;
-  FErrorMessage = AState == TState::Error ? AMessage : std::string();
-  if (AState != TState::Waiting) {
+  FState = state;
+  FErrorMessage = state == TState::Error ? message : std::string();
+  if (state != TState::Waiting) {
     // Taken out first: a callback that raises or registers another leaves no list behind.
     const std::vector<std::function<void()>> callbacks = std::exchange(FOnLoaded, {});
     for (const auto& callback : callbacks) {

@@ -11,7 +11,7 @@
 namespace kv {
 
 // The online service's domain name, which completes its data source's display name.
-inline constexpr const char* OnlineServiceDomain = "kalvorsmeta.ru";
+inline constexpr const char* kOnlineServiceDomain = "kalvorsmeta.ru";
 // The display caption of the online document service: the wizard's online node, the
 // settings.ini value that preselects it and the caption of its connection.
 inline constexpr const char* OnlineServiceCaption = "kalvorsmeta.ru";
@@ -38,13 +38,13 @@ class TKalvorSmetaRuSettings : public TObject {
   const std::string& ErrorMessage() const { return FErrorMessage; }
 
   // Runs the procedure now when the settings are final, else once when they become final.
-  void CallOnLoaded(std::function<void()> Proc);
+  void CallOnLoaded(std::function<void()> proc);
 
  protected:
   // Moves to the state. On reaching a final state, the waiting callbacks run in registration
   // order and are dropped, also when one raises (which stops the rest). Nothing happens when
   // neither the state nor the message changes.
-  void SetState(TState AState, const std::string& AMessage);
+  void SetState(TState state, const std::string& message);
 
  private:
   std::string FExpTemplatesUrl;

@@ -229,15 +229,15 @@ void ForEachTakingPart(const TObject& object, Visit visit) {
 
 }  // namespace
 
-void TOptionsSerializer::SerializeObject(IOptionsWriter& Writer, const TObject& AObject) {
-  ForEachTakingPart(AObject, [&](const TPropInfo& prop) {
-    StoreValue(Writer, prop.Name, *prop.PropType, prop.GetValue(AObject));
+void TOptionsSerializer::SerializeObject(IOptionsWriter& writer, const TObject& object) {
+  ForEachTakingPart(object, [&](const TPropInfo& prop) {
+    StoreValue(writer, prop.Name, *prop.PropType, prop.GetValue(object));
   });
 }
 
-void TOptionsSerializer::DeserializeObject(IOptionsReader& Reader, TObject& AObject) {
-  ForEachTakingPart(AObject, [&](const TPropInfo& prop) {
-    prop.SetValue(AObject, RestoreValue(Reader, prop.Name, *prop.PropType, prop.GetValue(AObject)));
+void TOptionsSerializer::DeserializeObject(IOptionsReader& reader, TObject& object) {
+  ForEachTakingPart(object, [&](const TPropInfo& prop) {
+    prop.SetValue(object, RestoreValue(reader, prop.Name, *prop.PropType, prop.GetValue(object)));
   });
 }
 

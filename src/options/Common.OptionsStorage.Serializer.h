@@ -11,10 +11,10 @@ class TOptionsSerializer {
  public:
   // Stores every property that takes part (public or published, writable, not marked
   // TNotSerializeAttribute) under its own name in the writer's key.
-  static void SerializeObject(IOptionsWriter& Writer, const TObject& AObject);
+  static void SerializeObject(IOptionsWriter& writer, const TObject& object);
   // Restores every property that takes part and calls its setter, with the current value when
   // the key holds nothing for it.
-  static void DeserializeObject(IOptionsReader& Reader, TObject& AObject);
+  static void DeserializeObject(IOptionsReader& reader, TObject& object);
 };
 
 }  // namespace kv

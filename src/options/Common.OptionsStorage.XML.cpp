@@ -26,12 +26,12 @@ bool IsParseFailure(const EInvalidXMLFile& e) {
 
 // TCustomXMLOptionsStorage
 
-void TCustomXMLOptionsStorage::OpenFile(const std::string& XmlFileName) {
-  FFileName = XmlFileName;
+void TCustomXMLOptionsStorage::OpenFile(const std::string& xmlFileName) {
+  FFileName = xmlFileName;
   FDoc = platform::TXmlDocument::Create();
-  if (platform::FileExists(XmlFileName)) {
+  if (platform::FileExists(xmlFileName)) {
     try {
-      LoadXMLIntoDocument(FDoc, XmlFileName);
+      LoadXMLIntoDocument(FDoc, xmlFileName);
     } catch (const EInvalidXMLFile& e) {
       if (IsReadOnly() || !IsParseFailure(e)) {
         throw;
@@ -46,18 +46,18 @@ void TCustomXMLOptionsStorage::OpenFile(const std::string& XmlFileName) {
   FSubkey.clear();
 }
 
-void TCustomXMLOptionsStorage::Navigate(const platform::TXmlDocument& Doc,
-                                        const std::string& Subkey) {
-  FDoc = Doc;
-  FSubkey = Subkey;
+void TCustomXMLOptionsStorage::Navigate(const platform::TXmlDocument& doc,
+                                        const std::string& subkey) {
+  FDoc = doc;
+  FSubkey = subkey;
   FNode = FDoc.DocumentElement();
   size_t start = 0;
-  while (FNode && start <= Subkey.size()) {
-    size_t end = Subkey.find('\\', start);
+  while (FNode && start <= subkey.size()) {
+    size_t end = subkey.find('\\', start);
     if (end == std::string::npos) {
-      end = Subkey.size();
+      end = subkey.size();
     }
-    const std::string part = Subkey.substr(start, end - start);
+    const std::string part = subkey.substr(start, end - start);
     start = end + 1;
     if (part.empty()) {
       continue;
@@ -69,28 +69,29 @@ void TCustomXMLOptionsStorage::Navigate(const platform::TXmlDocument& Doc,
 
 // TXmlOptionsReader
 
-TXmlOptionsReader::TXmlOptionsReader(const std::string& XmlFileName) {
-  OpenFile(XmlFileName);
+TXmlOptionsReader::TXmlOptionsReader(const std::string& xmlFileName) {
+  OpenFile(xmlFileName);
 }
 
-TXmlOptionsReader::TXmlOptionsReader(const platform::TXmlDocument& Doc, const std::string& Subkey) {
-  Navigate(Doc, Subkey);
+TXmlOptionsReader::TXmlOptionsReader(const platform::TXmlDocument& doc, const std::string& subkey) {
+  Navigate(doc, subkey);
 }
 
-int32_t TXmlOptionsReader::ReadInteger(const std::string& Name, int32_t Default) {
-  return ReadAttributeInteger(FNode, Name, Default);
+int32_t TXmlOptionsReader::ReadInteger(const std::string& name, int32_t defaultValue) {
+  return ReadAttributeInteger(FNode, name, defaultValue);
 }
 
-std::string TXmlOptionsReader::ReadString(const std::string& Name, const std::string& Default) {
-  return ReadAttributeString(FNode, Name, Default);
+std::string TXmlOptionsReader::ReadString(const std::string& name,
+                                          const std::string& defaultValue) {
+  return ReadAttributeString(FNode, name, defaultValue);
 }
 
-bool TXmlOptionsReader::ReadBoolean(const std::string& Name, bool Default) {
-  return ReadAttributeBoolean(FNode, Name, Default);
+bool TXmlOptionsReader::ReadBoolean(const std::string& name, bool defaultValue) {
+  return ReadAttributeBoolean(FNode, name, defaultValue);
 }
 
-long double TXmlOptionsReader::ReadFloat(const std::string& Name, long double Default) {
-  return ReadAttributeFloat(FNode, Name, Default);
+long double TXmlOptionsReader::ReadFloat(const std::string& name, long double defaultValue) {
+  return ReadAttributeFloat(FNode, name, defaultValue);
 }
 
 std::vector<std::string> TXmlOptionsReader::GetSubkeyNames() {
@@ -101,15 +102,15 @@ std::vector<std::string> TXmlOptionsReader::GetSubkeyNames() {
   return names;
 }
 
-bool TXmlOptionsReader::ValueExists(const std::string& Name) {
-  return FNode.Attribute(Name).has_value();
+bool TXmlOptionsReader::ValueExists(const std::string& name) {
+  return FNode.Attribute(name).has_value();
 }
 
-TIntfPtr<IOptionsReader> TXmlOptionsReader::OpenSubkey(const std::string& Name) {
+TIntfPtr<IOptionsReader> TXmlOptionsReader::OpenSubkey(const std::string& name) {
   if (!FNode) {
     return TIntfPtr<IOptionsReader>(New<TFakeOptionsReader>());
   }
-  return TIntfPtr<IOptionsReader>(New<TXmlOptionsReader>(FDoc, FSubkey + "\\" + Name));
+  return TIntfPtr<IOptionsReader>(New<TXmlOptionsReader>(FDoc, FSubkey + "\\" + name));
 }
 
 bool TXmlOptionsReader::IsEmpty() {
@@ -126,49 +127,49 @@ bool TXmlOptionsReader::GetInterface(const TGUID& iid, void** obj) noexcept {
 
 // TXmlOptionsWriter
 
-TXmlOptionsWriter::TXmlOptionsWriter(const std::string& XmlFileName) {
-  OpenFile(XmlFileName);
+TXmlOptionsWriter::TXmlOptionsWriter(const std::string& xmlFileName) {
+  OpenFile(xmlFileName);
 }
 
-TXmlOptionsWriter::TXmlOptionsWriter(const platform::TXmlDocument& Doc, const std::string& Subkey,
-                                     const std::string& FileName) {
-  Navigate(Doc, Subkey);
-  FFileName = FileName;
+TXmlOptionsWriter::TXmlOptionsWriter(const platform::TXmlDocument& doc, const std::string& subkey,
+                                     const std::string& fileName) {
+  Navigate(doc, subkey);
+  FFileName = fileName;
 }
 
 void TXmlOptionsWriter::CheckNode(int line) const {
   Assert(static_cast<bool>(FNode), kModule, line);
 }
 
-void TXmlOptionsWriter::WriteInteger(const std::string& Name, int32_t Value, int32_t Default) {
+void TXmlOptionsWriter::WriteInteger(const std::string& name, int32_t value, int32_t defaultValue) {
   CheckNode(__LINE__);
-  if (Value != 0) {
-    WriteAttributeInteger(FNode, Name, Value, Default);
+  if (value != 0) {
+    WriteAttributeInteger(FNode, name, value, defaultValue);
   }
 }
 
-void TXmlOptionsWriter::WriteString(const std::string& Name, const std::string& Value,
-                                    const std::string& Default) {
+void TXmlOptionsWriter::WriteString(const std::string& name, const std::string& value,
+                                    const std::string& defaultValue) {
   CheckNode(__LINE__);
-  if (Value == Default) {
-    FNode.RemoveAttribute(Name);
-  } else if (!Value.empty()) {
-    FNode.SetAttribute(Name, RemoveInvalidXMLChars(Value));
+  if (value == defaultValue) {
+    FNode.RemoveAttribute(name);
+  } else if (!value.empty()) {
+    FNode.SetAttribute(name, RemoveInvalidXMLChars(value));
   }
 }
 
-void TXmlOptionsWriter::WriteBoolean(const std::string& Name, bool Value) {
+void TXmlOptionsWriter::WriteBoolean(const std::string& name, bool value) {
   CheckNode(__LINE__);
-  WriteAttributeBoolean(FNode, Name, Value);
+  WriteAttributeBoolean(FNode, name, value);
 }
 
-void TXmlOptionsWriter::WriteFloat(const std::string& Name, long double Value) {
+void TXmlOptionsWriter::WriteFloat(const std::string& name, long double value) {
   CheckNode(__LINE__);
-  WriteAttributeFloat(FNode, Name, Value);
+  WriteAttributeFloat(FNode, name, value);
 }
 
-TIntfPtr<IOptionsWriter> TXmlOptionsWriter::OpenSubkey(const std::string& Name) {
-  return TIntfPtr<IOptionsWriter>(New<TXmlOptionsWriter>(FDoc, FSubkey + "\\" + Name, FFileName));
+TIntfPtr<IOptionsWriter> TXmlOptionsWriter::OpenSubkey(const std::string& name) {
+  return TIntfPtr<IOptionsWriter>(New<TXmlOptionsWriter>(FDoc, FSubkey + "\\" + name, FFileName));
 }
 
 void TXmlOptionsWriter::Clear() {

@@ -20,9 +20,9 @@ class TCustomXMLOptionsStorage : public TFlexibleInterfacedObject {
 
   // Opens the file: its document when it exists, an empty one with the document element
   // "Options" otherwise. A writer replaces a file that does not parse by an empty document.
-  void OpenFile(const std::string& XmlFileName);
+  void OpenFile(const std::string& xmlFileName);
   // Shares the document and takes the element of the key path (parts separated by backslashes).
-  void Navigate(const platform::TXmlDocument& Doc, const std::string& Subkey);
+  void Navigate(const platform::TXmlDocument& doc, const std::string& subkey);
 
   platform::TXmlDocument FDoc;
   platform::TXmlNode FNode;
@@ -35,16 +35,16 @@ class TXmlOptionsReader final : public TCustomXMLOptionsStorage, public IOptions
   KV_INTERFACED_OBJECT()
  public:
   // The file need not exist; a file that does not load raises EInvalidXMLFile.
-  explicit TXmlOptionsReader(const std::string& XmlFileName);
-  TXmlOptionsReader(const platform::TXmlDocument& Doc, const std::string& Subkey);
+  explicit TXmlOptionsReader(const std::string& xmlFileName);
+  TXmlOptionsReader(const platform::TXmlDocument& doc, const std::string& subkey);
 
-  int32_t ReadInteger(const std::string& Name, int32_t Default) override;
-  std::string ReadString(const std::string& Name, const std::string& Default) override;
-  bool ReadBoolean(const std::string& Name, bool Default) override;
-  long double ReadFloat(const std::string& Name, long double Default) override;
+  int32_t ReadInteger(const std::string& name, int32_t defaultValue) override;
+  std::string ReadString(const std::string& name, const std::string& defaultValue) override;
+  bool ReadBoolean(const std::string& name, bool defaultValue) override;
+  long double ReadFloat(const std::string& name, long double defaultValue) override;
   std::vector<std::string> GetSubkeyNames() override;
-  bool ValueExists(const std::string& Name) override;
-  TIntfPtr<IOptionsReader> OpenSubkey(const std::string& Name) override;
+  bool ValueExists(const std::string& name) override;
+  TIntfPtr<IOptionsReader> OpenSubkey(const std::string& name) override;
   bool IsEmpty() override;
 
  protected:
@@ -56,16 +56,16 @@ class TXmlOptionsWriter final : public TCustomXMLOptionsStorage, public IOptions
   KV_CLASS_INFO()
   KV_INTERFACED_OBJECT()
  public:
-  explicit TXmlOptionsWriter(const std::string& XmlFileName);
-  TXmlOptionsWriter(const platform::TXmlDocument& Doc, const std::string& Subkey,
-                    const std::string& FileName);
+  explicit TXmlOptionsWriter(const std::string& xmlFileName);
+  TXmlOptionsWriter(const platform::TXmlDocument& doc, const std::string& subkey,
+                    const std::string& fileName);
 
-  void WriteInteger(const std::string& Name, int32_t Value, int32_t Default) override;
-  void WriteString(const std::string& Name, const std::string& Value,
-                   const std::string& Default) override;
-  void WriteBoolean(const std::string& Name, bool Value) override;
-  void WriteFloat(const std::string& Name, long double Value) override;
-  TIntfPtr<IOptionsWriter> OpenSubkey(const std::string& Name) override;
+  void WriteInteger(const std::string& name, int32_t value, int32_t defaultValue) override;
+  void WriteString(const std::string& name, const std::string& value,
+                   const std::string& defaultValue) override;
+  void WriteBoolean(const std::string& name, bool value) override;
+  void WriteFloat(const std::string& name, long double value) override;
+  TIntfPtr<IOptionsWriter> OpenSubkey(const std::string& name) override;
   void Clear() override;
   void Save() override;
 
@@ -82,12 +82,14 @@ class TFakeOptionsReader final : public TFlexibleInterfacedObject, public IOptio
   KV_CLASS_INFO()
   KV_INTERFACED_OBJECT()
  public:
-  int32_t ReadInteger(const std::string&, int32_t Default) override { return Default; }
-  std::string ReadString(const std::string&, const std::string& Default) override {
-    return Default;
+  int32_t ReadInteger(const std::string&, int32_t defaultValue) override { return defaultValue; }
+  std::string ReadString(const std::string&, const std::string& defaultValue) override {
+    return defaultValue;
   }
-  bool ReadBoolean(const std::string&, bool Default) override { return Default; }
-  long double ReadFloat(const std::string&, long double Default) override { return Default; }
+  bool ReadBoolean(const std::string&, bool defaultValue) override { return defaultValue; }
+  long double ReadFloat(const std::string&, long double defaultValue) override {
+    return defaultValue;
+  }
   std::vector<std::string> GetSubkeyNames() override { return {}; }
   bool ValueExists(const std::string&) override { return false; }
   TIntfPtr<IOptionsReader> OpenSubkey(const std::string&) override;

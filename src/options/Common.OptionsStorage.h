@@ -15,14 +15,14 @@ class IOptionsReader : public IInterface {
   static constexpr TGUID IID{
       0x6B1C2E90, 0x3D4A, 0x4F2B, {0x9A, 0x41, 0x52, 0x0C, 0x7E, 0x13, 0xA8, 0x01}};
 
-  virtual int32_t ReadInteger(const std::string& Name, int32_t Default) = 0;
-  virtual std::string ReadString(const std::string& Name, const std::string& Default) = 0;
-  virtual bool ReadBoolean(const std::string& Name, bool Default) = 0;
-  virtual long double ReadFloat(const std::string& Name, long double Default) = 0;
+  virtual int32_t ReadInteger(const std::string& name, int32_t defaultValue) = 0;
+  virtual std::string ReadString(const std::string& name, const std::string& defaultValue) = 0;
+  virtual bool ReadBoolean(const std::string& name, bool defaultValue) = 0;
+  virtual long double ReadFloat(const std::string& name, long double defaultValue) = 0;
   // The node names of all children of the key, in document order, duplicates included.
   virtual std::vector<std::string> GetSubkeyNames() = 0;
-  virtual bool ValueExists(const std::string& Name) = 0;
-  virtual TIntfPtr<IOptionsReader> OpenSubkey(const std::string& Name) = 0;
+  virtual bool ValueExists(const std::string& name) = 0;
+  virtual TIntfPtr<IOptionsReader> OpenSubkey(const std::string& name) = 0;
   // True when no key stands behind this reader: every read gives its default.
   virtual bool IsEmpty() = 0;
 
@@ -36,13 +36,13 @@ class IOptionsWriter : public IInterface {
       0x6B1C2E91, 0x3D4A, 0x4F2B, {0x9A, 0x41, 0x52, 0x0C, 0x7E, 0x13, 0xA8, 0x02}};
 
   // Values equal to their default, zero integers and empty strings are not written.
-  virtual void WriteInteger(const std::string& Name, int32_t Value, int32_t Default) = 0;
-  virtual void WriteString(const std::string& Name, const std::string& Value,
-                           const std::string& Default) = 0;
-  virtual void WriteBoolean(const std::string& Name, bool Value) = 0;
-  virtual void WriteFloat(const std::string& Name, long double Value) = 0;
+  virtual void WriteInteger(const std::string& name, int32_t value, int32_t defaultValue) = 0;
+  virtual void WriteString(const std::string& name, const std::string& value,
+                           const std::string& defaultValue) = 0;
+  virtual void WriteBoolean(const std::string& name, bool value) = 0;
+  virtual void WriteFloat(const std::string& name, long double value) = 0;
   // The child key, created when missing.
-  virtual TIntfPtr<IOptionsWriter> OpenSubkey(const std::string& Name) = 0;
+  virtual TIntfPtr<IOptionsWriter> OpenSubkey(const std::string& name) = 0;
   // Removes every child and every value of the key.
   virtual void Clear() = 0;
   // Writes the whole file; nothing reaches the disk before.

@@ -17,8 +17,8 @@ KV_DEFINE_CLASS(EInvalidXMLFile, "EInvalidXMLFile", ExceptionEx)
 namespace {
 
 constexpr const char* kModule = "lib\\Common\\Common.XMLUtils";
-// The OLE error with which a missing or too old MSXML fails.
-constexpr int32_t kE_FAIL = static_cast<int32_t>(0x80004005u);
+// E_FAIL, the OLE error with which a missing or too old MSXML fails.
+constexpr int32_t kEFail = static_cast<int32_t>(0x80004005u);
 
 std::string_view TrimSpaces(std::string_view text) {
   const size_t first = text.find_first_not_of(' ');
@@ -84,138 +84,139 @@ bool TextToBoolean(const std::string& text) {
 
 }  // namespace
 
-EInvalidXMLFile EInvalidXMLFile::Create4FileName(const std::string& FileName) {
-  return EInvalidXMLFile(Format("Файл \"%s\" имеет некорректный формат", FileName));
+EInvalidXMLFile EInvalidXMLFile::Create4FileName(const std::string& fileName) {
+  return EInvalidXMLFile(Format("Файл \"%s\" имеет некорректный формат", fileName));
 }
 
-EInvalidXMLFile EInvalidXMLFile::InvalidRootNodeName(const std::string& FactNodeName,
-                                                     const std::string& ExpectedNodeName) {
-  return EInvalidXMLFile(Format("Считано имя корневого узла \"%s\", ожидалось \"%s\"", FactNodeName,
-                                ExpectedNodeName));
+EInvalidXMLFile EInvalidXMLFile::InvalidRootNodeName(const std::string& factNodeName,
+                                                     const std::string& expectedNodeName) {
+  return EInvalidXMLFile(Format("Считано имя корневого узла \"%s\", ожидалось \"%s\"", factNodeName,
+                                expectedNodeName));
 }
 
 EInvalidXMLFile EInvalidXMLFile::EmptyData() {
   return EInvalidXMLFile("Отсутствуют данные в XML-документе");
 }
 
-TXmlDocument LoadXMLFile(const std::string& FileName) {
+TXmlDocument LoadXMLFile(const std::string& fileName) {
   try {
-    return TXmlDocument::LoadFromFile(FileName);
+    return TXmlDocument::LoadFromFile(fileName);
   } catch (...) {
     HandleInvalidMSXMLVersionError();
-    HandleLoadXmlFileError(FileName);
+    HandleLoadXmlFileError(fileName);
   }
 }
 
-void LoadXMLIntoDocument(TXmlDocument& Doc, const std::string& FileName) {
+void LoadXMLIntoDocument(TXmlDocument& doc, const std::string& fileName) {
   try {
-    Doc.Load(FileName);
+    doc.Load(fileName);
   } catch (...) {
     HandleInvalidMSXMLVersionError();
-    HandleLoadXmlFileError(FileName);
+    HandleLoadXmlFileError(fileName);
   }
 }
 
-TXmlDocument LoadXMLFromBytes(std::string_view Bytes) {
-  return TXmlDocument::LoadFromBytes(Bytes);
+TXmlDocument LoadXMLFromBytes(std::string_view bytes) {
+  return TXmlDocument::LoadFromBytes(bytes);
 }
 
-std::string ReadNodeText(const TXmlNode& Node, const std::string& Default) {
-  return Node ? Node.Text() : Default;
+std::string ReadNodeText(const TXmlNode& node, const std::string& defaultValue) {
+  return node ? node.Text() : defaultValue;
 }
 
-std::string ReadAttributeString(const TXmlNode& Node, const std::string& Name,
-                                const std::string& Default) {
-  return Node.Attribute(Name).value_or(Default);
+std::string ReadAttributeString(const TXmlNode& node, const std::string& name,
+                                const std::string& defaultValue) {
+  return node.Attribute(name).value_or(defaultValue);
 }
 
-std::string ReadRequiredAttribute(const TXmlNode& Node, const std::string& Name, bool Required) {
-  std::string value = Node.Attribute(Name).value_or("");
-  if (Required && value.empty()) {
+std::string ReadRequiredAttribute(const TXmlNode& node, const std::string& name, bool required) {
+  std::string value = node.Attribute(name).value_or("");
+  if (required && value.empty()) {
     throw EInvalidXMLData(
-        Format("Обязательный параметр \"%s\" отсутствует в узле \"%s\"", Name, Node.Name()));
+        Format("Обязательный параметр \"%s\" отсутствует в узле \"%s\"", name, node.Name()));
   }
   return value;
 }
 
-int32_t ReadAttributeInteger(const TXmlNode& Node, const std::string& Name, int32_t Default) {
-  const auto text = Node.Attribute(Name);
+int32_t ReadAttributeInteger(const TXmlNode& node, const std::string& name, int32_t defaultValue) {
+  const auto text = node.Attribute(name);
   int32_t value = 0;
-  return text && TryTextToInteger(*text, value) ? value : Default;
+  return text && TryTextToInteger(*text, value) ? value : defaultValue;
 }
 
-bool ReadAttributeBoolean(const TXmlNode& Node, const std::string& Name, bool Default) {
-  const auto text = Node.Attribute(Name);
-  return text ? TextToBoolean(*text) : Default;
+bool ReadAttributeBoolean(const TXmlNode& node, const std::string& name, bool defaultValue) {
+  const auto text = node.Attribute(name);
+  return text ? TextToBoolean(*text) : defaultValue;
 }
 
-long double ReadAttributeFloat(const TXmlNode& Node, const std::string& Name, long double Default) {
-  const auto text = Node.Attribute(Name);
+long double ReadAttributeFloat(const TXmlNode& node, const std::string& name,
+                               long double defaultValue) {
+  const auto text = node.Attribute(name);
   double value = 0;
-  return text && TryTextToFloat(*text, value) ? value : Default;
+  return text && TryTextToFloat(*text, value) ? value : defaultValue;
 }
 
-void WriteAttributeString(TXmlNode& Node, const std::string& Name, const std::string& Value,
-                          const std::string& Default) {
-  if (Value != Default) {
-    Node.SetAttribute(Name, RemoveInvalidXMLChars(Value));
+void WriteAttributeString(TXmlNode& node, const std::string& name, const std::string& value,
+                          const std::string& defaultValue) {
+  if (value != defaultValue) {
+    node.SetAttribute(name, RemoveInvalidXMLChars(value));
   }
 }
 
-void WriteAttributeInteger(TXmlNode& Node, const std::string& Name, int32_t Value,
-                           int32_t Default) {
-  if (Value != Default) {
-    Node.SetAttribute(Name, std::to_string(Value));
+void WriteAttributeInteger(TXmlNode& node, const std::string& name, int32_t value,
+                           int32_t defaultValue) {
+  if (value != defaultValue) {
+    node.SetAttribute(name, std::to_string(value));
   }
 }
 
-void WriteAttributeBoolean(TXmlNode& Node, const std::string& Name, bool Value) {
-  Node.SetAttribute(Name, Value ? "true" : "false");
+void WriteAttributeBoolean(TXmlNode& node, const std::string& name, bool value) {
+  node.SetAttribute(name, value ? "true" : "false");
 }
 
-void WriteAttributeFloat(TXmlNode& Node, const std::string& Name, long double Value) {
-  Node.SetAttribute(Name, FloatToText(Value));
+void WriteAttributeFloat(TXmlNode& node, const std::string& name, long double value) {
+  node.SetAttribute(name, FloatToText(value));
 }
 
-std::string RemoveInvalidXMLChars(const std::string& S) {
+std::string RemoveInvalidXMLChars(const std::string& s) {
   // U+FFFE and U+FFFF, which no XML file can carry either: a value holding them would make the
   // whole file unwritable.
   static constexpr std::string_view kNonCharacters[] = {"\xEF\xBF\xBE", "\xEF\xBF\xBF"};
   std::string result;
-  result.reserve(S.size());
-  for (size_t i = 0; i < S.size(); ++i) {
-    const auto code = static_cast<unsigned char>(S[i]);
-    const std::string_view rest = std::string_view(S).substr(i);
+  result.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto code = static_cast<unsigned char>(s[i]);
+    const std::string_view rest = std::string_view(s).substr(i);
     if (rest.starts_with(kNonCharacters[0]) || rest.starts_with(kNonCharacters[1])) {
       i += 2;
     } else if (code >= 32 || code == '\t' || code == '\n' || code == '\r') {
-      result += S[i];
+      result += s[i];
     }
   }
   return result;
 }
 
-TXmlNode SelectNode(const TXmlNode& Node, const std::string& XPath, const std::string& Namespaces) {
-  return Node.SelectSingleNode(XPath, Namespaces);
+TXmlNode SelectNode(const TXmlNode& node, const std::string& xPath, const std::string& namespaces) {
+  return node.SelectSingleNode(xPath, namespaces);
 }
 
-TXmlNode SelectRequiredNode(const TXmlNode& Node, const std::string& XPath,
-                            const std::string& Namespaces) {
-  TXmlNode found = SelectNode(Node, XPath, Namespaces);
+TXmlNode SelectRequiredNode(const TXmlNode& node, const std::string& xPath,
+                            const std::string& namespaces) {
+  TXmlNode found = SelectNode(node, xPath, namespaces);
   if (!found) {
-    throw EXMLNodeNotFound(Format("Не найден узел по XPath запросу \"%s\"", XPath));
+    throw EXMLNodeNotFound(Format("Не найден узел по XPath запросу \"%s\"", xPath));
   }
   return found;
 }
 
-TXmlNodeList SelectNodes(const TXmlNode& Node, const std::string& XPath,
-                         const std::string& Namespaces) {
-  return Node.SelectNodes(XPath, Namespaces);
+TXmlNodeList SelectNodes(const TXmlNode& node, const std::string& xPath,
+                         const std::string& namespaces) {
+  return node.SelectNodes(xPath, namespaces);
 }
 
-void CheckValidXMLRoot(const std::string& FactNodeName, const std::string& ExpectedNodeName) {
-  if (!platform::SameTextLocale(FactNodeName, ExpectedNodeName)) {
-    throw EInvalidXMLFile::InvalidRootNodeName(FactNodeName, ExpectedNodeName);
+void CheckValidXMLRoot(const std::string& factNodeName, const std::string& expectedNodeName) {
+  if (!platform::SameTextLocale(factNodeName, expectedNodeName)) {
+    throw EInvalidXMLFile::InvalidRootNodeName(factNodeName, expectedNodeName);
   }
 }
 
@@ -226,7 +227,7 @@ void HandleInvalidMSXMLVersionError() {
   try {
     std::rethrow_exception(handled);
   } catch (const platform::EOleSysError& e) {
-    if (e.ErrorCode() == kE_FAIL) {
+    if (e.ErrorCode() == kEFail) {
       throw EWrongMSXML(
           "Для работы требуется установленный Microsoft XML 3.0 или выше.\r\n"
           "Детальное описание ошибки можно прочитать по данной ссылке "
@@ -236,25 +237,25 @@ void HandleInvalidMSXMLVersionError() {
   }
 }
 
-void HandleLoadXmlFileError(const std::string& FileName) {
+void HandleLoadXmlFileError(const std::string& fileName) {
   const std::exception_ptr handled = std::current_exception();
   Assert(handled != nullptr, kModule, __LINE__,
          "Функцию HandleLoadXmlFileError нужно вызывать ТОЛЬКО в except блоке");
   try {
     std::rethrow_exception(handled);
   } catch (const std::exception& e) {
-    throw EInvalidXMLFile(Format("Ошибка при загрузке файла \"%s\"\r\n%s", FileName, e.what()));
+    throw EInvalidXMLFile(Format("Ошибка при загрузке файла \"%s\"\r\n%s", fileName, e.what()));
   } catch (...) {
-    throw EInvalidXMLFile(Format("Ошибка при загрузке файла \"%s\"", FileName));
+    throw EInvalidXMLFile(Format("Ошибка при загрузке файла \"%s\"", fileName));
   }
 }
 
 // TXMLNodeListEnumerable
 
-TXMLNodeListEnumerable TXMLNodeListEnumerable::Create(TXmlNodeList AList, std::string ALocalName) {
+TXMLNodeListEnumerable TXMLNodeListEnumerable::Create(TXmlNodeList list, std::string localName) {
   TXMLNodeListEnumerable result;
-  result.FList = std::make_shared<const TXmlNodeList>(std::move(AList));
-  result.FLocalName = std::move(ALocalName);
+  result.FList = std::make_shared<const TXmlNodeList>(std::move(list));
+  result.FLocalName = std::move(localName);
   return result;
 }
 

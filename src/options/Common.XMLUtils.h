@@ -27,68 +27,70 @@ class EInvalidXMLFile : public ExceptionEx {
   KV_CLASS_INFO()
  public:
   using ExceptionEx::ExceptionEx;
-  static EInvalidXMLFile Create4FileName(const std::string& FileName);
-  static EInvalidXMLFile InvalidRootNodeName(const std::string& FactNodeName,
-                                             const std::string& ExpectedNodeName);
+  static EInvalidXMLFile Create4FileName(const std::string& fileName);
+  static EInvalidXMLFile InvalidRootNodeName(const std::string& factNodeName,
+                                             const std::string& expectedNodeName);
   static EInvalidXMLFile EmptyData();
 };
 
 // Load failures become EInvalidXMLFile (or EWrongMSXML) with the original as inner exception.
-TXmlDocument LoadXMLFile(const std::string& FileName);
-void LoadXMLIntoDocument(TXmlDocument& Doc, const std::string& FileName);
+TXmlDocument LoadXMLFile(const std::string& fileName);
+void LoadXMLIntoDocument(TXmlDocument& doc, const std::string& fileName);
 // Parse failures are the platform's EXmlParseError.
-TXmlDocument LoadXMLFromBytes(std::string_view Bytes);
+TXmlDocument LoadXMLFromBytes(std::string_view bytes);
 
-std::string ReadNodeText(const TXmlNode& Node, const std::string& Default);
-// Default when there is no node or no such attribute; an empty attribute reads as empty.
-std::string ReadAttributeString(const TXmlNode& Node, const std::string& Name,
-                                const std::string& Default);
-// Raises EInvalidXMLData when Required and the attribute is absent or empty.
-std::string ReadRequiredAttribute(const TXmlNode& Node, const std::string& Name, bool Required);
-// Text that is not an integer gives Default.
-int32_t ReadAttributeInteger(const TXmlNode& Node, const std::string& Name, int32_t Default);
+std::string ReadNodeText(const TXmlNode& node, const std::string& defaultValue);
+// defaultValue when there is no node or no such attribute; an empty attribute reads as empty.
+std::string ReadAttributeString(const TXmlNode& node, const std::string& name,
+                                const std::string& defaultValue);
+// Raises EInvalidXMLData when required and the attribute is absent or empty.
+std::string ReadRequiredAttribute(const TXmlNode& node, const std::string& name, bool required);
+// Text that is not an integer gives defaultValue.
+int32_t ReadAttributeInteger(const TXmlNode& node, const std::string& name, int32_t defaultValue);
 // "true"/"false" in any case, or a number (0 is false); other text raises EConvertError.
-bool ReadAttributeBoolean(const TXmlNode& Node, const std::string& Name, bool Default);
-// The user's number format; text that does not parse gives Default.
-long double ReadAttributeFloat(const TXmlNode& Node, const std::string& Name, long double Default);
+bool ReadAttributeBoolean(const TXmlNode& node, const std::string& name, bool defaultValue);
+// The user's number format; text that does not parse gives defaultValue.
+long double ReadAttributeFloat(const TXmlNode& node, const std::string& name,
+                               long double defaultValue);
 
-// Set only when Value differs from Default.
-void WriteAttributeString(TXmlNode& Node, const std::string& Name, const std::string& Value,
-                          const std::string& Default);
-void WriteAttributeInteger(TXmlNode& Node, const std::string& Name, int32_t Value, int32_t Default);
+// Set only when value differs from defaultValue.
+void WriteAttributeString(TXmlNode& node, const std::string& name, const std::string& value,
+                          const std::string& defaultValue);
+void WriteAttributeInteger(TXmlNode& node, const std::string& name, int32_t value,
+                           int32_t defaultValue);
 // Always set.
-void WriteAttributeBoolean(TXmlNode& Node, const std::string& Name, bool Value);
-void WriteAttributeFloat(TXmlNode& Node, const std::string& Name, long double Value);
+void WriteAttributeBoolean(TXmlNode& node, const std::string& name, bool value);
+void WriteAttributeFloat(TXmlNode& node, const std::string& name, long double value);
 
-// S without the characters XML 1.0 does not allow: the control characters but tab, line feed
+// s without the characters XML 1.0 does not allow: the control characters but tab, line feed
 // and carriage return, and U+FFFE and U+FFFF.
-std::string RemoveInvalidXMLChars(const std::string& S);
+std::string RemoveInvalidXMLChars(const std::string& s);
 
-// XPath 1.0 relative to Node; Namespaces binds prefixes for the query ("xmlns:d=\"DAV:\"").
-TXmlNode SelectNode(const TXmlNode& Node, const std::string& XPath,
-                    const std::string& Namespaces = {});
+// XPath 1.0 relative to node; namespaces binds prefixes for the query ("xmlns:d=\"DAV:\"").
+TXmlNode SelectNode(const TXmlNode& node, const std::string& xPath,
+                    const std::string& namespaces = {});
 // Raises EXMLNodeNotFound when nothing matches.
-TXmlNode SelectRequiredNode(const TXmlNode& Node, const std::string& XPath,
-                            const std::string& Namespaces = {});
-TXmlNodeList SelectNodes(const TXmlNode& Node, const std::string& XPath,
-                         const std::string& Namespaces = {});
+TXmlNode SelectRequiredNode(const TXmlNode& node, const std::string& xPath,
+                            const std::string& namespaces = {});
+TXmlNodeList SelectNodes(const TXmlNode& node, const std::string& xPath,
+                         const std::string& namespaces = {});
 
 // Raises EInvalidXMLFile unless the names are equal without regard to letter case.
-void CheckValidXMLRoot(const std::string& FactNodeName, const std::string& ExpectedNodeName);
+void CheckValidXMLRoot(const std::string& factNodeName, const std::string& expectedNodeName);
 
 // Exception mapping for load failures; call only while an exception is being handled.
 // Raises EWrongMSXML for an OLE error E_FAIL, and returns otherwise.
 void HandleInvalidMSXMLVersionError();
 // Raises EInvalidXMLFile naming the file, with the handled exception as inner exception.
-[[noreturn]] void HandleLoadXmlFileError(const std::string& FileName);
+[[noreturn]] void HandleLoadXmlFileError(const std::string& fileName);
 
 // The nodes of a list, or only those with a local name; usable in a range-based for.
 class TXMLNodeListEnumerable {
  public:
   class TEnumerator {
    public:
-    TEnumerator(std::shared_ptr<const TXmlNodeList> AList, std::string ALocalName)
-        : FList(std::move(AList)), FLocalName(std::move(ALocalName)) {}
+    TEnumerator(std::shared_ptr<const TXmlNodeList> list, std::string localName)
+        : FList(std::move(list)), FLocalName(std::move(localName)) {}
     bool MoveNext();
     const TXmlNode& Current() const { return (*FList)[static_cast<size_t>(FIndex)]; }
 
@@ -114,8 +116,8 @@ class TXMLNodeListEnumerable {
     bool FAtEnd;
   };
 
-  // An empty ALocalName lets every node through.
-  static TXMLNodeListEnumerable Create(TXmlNodeList AList, std::string ALocalName);
+  // An empty localName lets every node through.
+  static TXMLNodeListEnumerable Create(TXmlNodeList list, std::string localName);
   static TXMLNodeListEnumerable CreateEmpty() { return {}; }
 
   TEnumerator GetEnumerator() const { return TEnumerator(FList, FLocalName); }

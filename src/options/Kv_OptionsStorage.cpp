@@ -4,14 +4,14 @@
 
 namespace kv {
 
-TIntfPtr<IOptionsReader> TOptionsStorageFactory::CreateReader(const std::string& XmlFileName) {
-  return TIntfPtr<IOptionsReader>(New<TXmlOptionsReader>(XmlFileName));
+TIntfPtr<IOptionsReader> TOptionsStorageFactory::CreateReader(const std::string& xmlFileName) {
+  return TIntfPtr<IOptionsReader>(New<TXmlOptionsReader>(xmlFileName));
 }
 
-TIntfPtr<IOptionsWriter> TOptionsStorageFactory::CreateWriter(const std::string& XmlFileName,
-                                                              bool RewriteMode) {
-  TIntfPtr<IOptionsWriter> writer(New<TXmlOptionsWriter>(XmlFileName));
-  if (RewriteMode) {
+TIntfPtr<IOptionsWriter> TOptionsStorageFactory::CreateWriter(const std::string& xmlFileName,
+                                                              bool rewriteMode) {
+  TIntfPtr<IOptionsWriter> writer(New<TXmlOptionsWriter>(xmlFileName));
+  if (rewriteMode) {
     writer->Clear();
   }
   return writer;

@@ -13,10 +13,10 @@ class TOptionsStorageFactory {
 
   // A reader of the option file, which need not exist; a file that does not load raises
   // EInvalidXMLFile.
-  static TIntfPtr<IOptionsReader> CreateReader(const std::string& XmlFileName);
-  // A writer of the option file; nothing reaches the disk before Save. In RewriteMode the file
+  static TIntfPtr<IOptionsReader> CreateReader(const std::string& xmlFileName);
+  // A writer of the option file; nothing reaches the disk before Save. In rewriteMode the file
   // keeps only what is written afterwards.
-  static TIntfPtr<IOptionsWriter> CreateWriter(const std::string& XmlFileName, bool RewriteMode);
+  static TIntfPtr<IOptionsWriter> CreateWriter(const std::string& xmlFileName, bool rewriteMode);
 };
 
 }  // namespace kv

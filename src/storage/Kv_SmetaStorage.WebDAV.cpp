@@ -51,7 +51,7 @@ const TKalvorSmetaRuSmetaStorageConnectionClass&
 TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo() {
   static const TKalvorSmetaRuSmetaStorageConnectionClass info(
       "TKalvorSmetaRuSmetaStorage.TConnection", &TWebDAVConnection::ClassInfo(),
-      {std::make_shared<TDisplayName>(std::string("Данные с ") + OnlineServiceDomain)});
+      {std::make_shared<TDisplayName>(std::string("Данные с ") + kOnlineServiceDomain)});
   return info;
 }
 

@@ -33,8 +33,8 @@ class TWebDAVConnection : public TServerConnection {
 
   bool GetConnected() const override { return FConnected; }
   std::string GetAddress() const override { return FAddress; }
-  void SetAddress(const std::string& Value) override { FAddress = Value; }
-  void Connect(const std::string& Login, const std::string& Password) override;
+  void SetAddress(const std::string& value) override { FAddress = value; }
+  void Connect(const std::string& login, const std::string& password) override;
   void Disconnect() override { FConnected = false; }
 
  private:

@@ -28,11 +28,11 @@ void CheckListIndex(int index, int count) {
 
 // ---- TNBRegionInfo ----
 
-void TNBRegionInfo::Assign(const TNBRegionInfo& Source) {
-  FName = Source.FName;
-  FShortCode = Source.FShortCode;
-  FZone2001Name = Source.FZone2001Name;
-  FZone1984Name = Source.FZone1984Name;
+void TNBRegionInfo::Assign(const TNBRegionInfo& source) {
+  FName = source.FName;
+  FShortCode = source.FShortCode;
+  FZone2001Name = source.FZone2001Name;
+  FZone1984Name = source.FZone1984Name;
 }
 
 const TClass& TNBRegionInfo::ClassInfo() {
@@ -54,21 +54,21 @@ KV_DEFINE_CLASS(TConnectionsPool, "TConnectionsPool", TObject)
 KV_DEFINE_CLASS(TConnectionsPool::Exception, "TConnectionsPool.Exception", ::kv::Exception)
 
 TConnectionsPool::Exception TConnectionsPool::Exception::CannotAddInternalConnection(
-    const TConnectionClass& AConnectionClass) {
+    const TConnectionClass& connectionClass) {
   return Exception(Format("Источник данных \"%s\" является встроенным, его нельзя добавить еше раз",
-                          AConnectionClass.DisplayName()));
+                          connectionClass.DisplayName()));
 }
 
 TConnectionsPool::Exception TConnectionsPool::Exception::CannotDeleteInternalConnection(
-    const TConnection& AConnection) {
+    const TConnection& connection) {
   return Exception(Format("Источник данных \"%s\" является встроенным, его нельзя удалять",
-                          AConnection.ClassType().DisplayName()));
+                          connection.ClassType().DisplayName()));
 }
 
 TConnectionsPool::Exception TConnectionsPool::Exception::ConnectionByClassNotFound(
-    const TConnectionClass& AConnectionClass) {
+    const TConnectionClass& connectionClass) {
   return Exception(
-      Format("Источник данных  класса \"%s\" не найден", AConnectionClass.DisplayName()));
+      Format("Источник данных  класса \"%s\" не найден", connectionClass.DisplayName()));
 }
 
 // ---- TConnectionsPool ----
@@ -88,30 +88,30 @@ void TConnectionsPool::AddInternalConnections() {
   }
 }
 
-void TConnectionsPool::MakeUniqueCaption(TConnection& AConnection) const {
-  const TConnectionClass& connectionClass = AConnection.ClassType();
-  std::string caption = AConnection.Caption();
+void TConnectionsPool::MakeUniqueCaption(TConnection& connection) const {
+  const TConnectionClass& connectionClass = connection.ClassType();
+  std::string caption = connection.Caption();
   if (caption.empty()) {
     if (connectionClass.IsInternal()) {
       caption = connectionClass.DisplayName();
     } else {
       const auto sameClass =
           std::count_if(FConnections.begin(), FConnections.end(), [&](const auto& other) {
-            return other.get() != &AConnection && &other->ClassType() == &connectionClass;
+            return other.get() != &connection && &other->ClassType() == &connectionClass;
           });
       caption = Format("%s %d", connectionClass.DisplayName(), static_cast<int>(sameClass) + 1);
     }
   }
-  if (!CheckUniqueCaption(caption, &AConnection)) {
+  if (!CheckUniqueCaption(caption, &connection)) {
     for (int n = 2;; ++n) {
       std::string candidate = caption + " " + std::to_string(n);
-      if (CheckUniqueCaption(candidate, &AConnection)) {
+      if (CheckUniqueCaption(candidate, &connection)) {
         caption = std::move(candidate);
         break;
       }
     }
   }
-  AConnection.SetCaption(caption);
+  connection.SetCaption(caption);
 }
 
 void TConnectionsPool::Clear() {
@@ -119,26 +119,26 @@ void TConnectionsPool::Clear() {
   AddInternalConnections();
 }
 
-TConnection& TConnectionsPool::AddConnection(std::unique_ptr<TConnection> AConnection, int AIndex) {
-  Assert(AConnection != nullptr, kModule, __LINE__);
-  const TConnectionClass& connectionClass = AConnection->ClassType();
+TConnection& TConnectionsPool::AddConnection(std::unique_ptr<TConnection> connection, int index) {
+  Assert(connection != nullptr, kModule, __LINE__);
+  const TConnectionClass& connectionClass = connection->ClassType();
   if (connectionClass.IsInternal()) {
     throw Exception::CannotAddInternalConnection(connectionClass);
   }
-  if (AIndex != -1) {
-    CheckListIndex(AIndex, Count() + 1);
+  if (index != -1) {
+    CheckListIndex(index, Count() + 1);
   }
-  MakeUniqueCaption(*AConnection);
-  const auto position = AIndex == -1 ? FConnections.end() : FConnections.begin() + AIndex;
-  return **FConnections.insert(position, std::move(AConnection));
+  MakeUniqueCaption(*connection);
+  const auto position = index == -1 ? FConnections.end() : FConnections.begin() + index;
+  return **FConnections.insert(position, std::move(connection));
 }
 
-int TConnectionsPool::DeleteConnection(const TConnection& AConnection) {
-  if (AConnection.ClassType().IsInternal()) {
-    throw Exception::CannotDeleteInternalConnection(AConnection);
+int TConnectionsPool::DeleteConnection(const TConnection& connection) {
+  if (connection.ClassType().IsInternal()) {
+    throw Exception::CannotDeleteInternalConnection(connection);
   }
   const auto it = std::find_if(FConnections.begin(), FConnections.end(),
-                               [&](const auto& item) { return item.get() == &AConnection; });
+                               [&](const auto& item) { return item.get() == &connection; });
   if (it == FConnections.end()) {
     return -1;
   }
@@ -147,12 +147,12 @@ int TConnectionsPool::DeleteConnection(const TConnection& AConnection) {
   return index;
 }
 
-TConnection* TConnectionsPool::FindConnection(const std::string& ClassID,
-                                              const std::string& Address) const {
-  const std::string wanted = IncludeTrailingBackslash(Address);
+TConnection* TConnectionsPool::FindConnection(const std::string& classID,
+                                              const std::string& address) const {
+  const std::string wanted = IncludeTrailingBackslash(address);
   for (const auto& connection : FConnections) {
     const TConnectionClass& connectionClass = connection->ClassType();
-    if (connectionClass.ClassID() == ClassID &&
+    if (connectionClass.ClassID() == classID &&
         (connectionClass.IsInternal() ||
          platform::SameTextLocale(IncludeTrailingBackslash(connection->Address()), wanted))) {
       return connection.get();
@@ -161,46 +161,46 @@ TConnection* TConnectionsPool::FindConnection(const std::string& ClassID,
   return nullptr;
 }
 
-TConnection* TConnectionsPool::FindConnection(const TDocumentLocation& ADocLocation) const {
-  return FindConnection(ADocLocation.ConnectionClassId, ADocLocation.BaseAddress);
+TConnection* TConnectionsPool::FindConnection(const TDocumentLocation& docLocation) const {
+  return FindConnection(docLocation.ConnectionClassId, docLocation.BaseAddress);
 }
 
-TConnection* TConnectionsPool::FindConnection(const std::string& ClassID) const {
+TConnection* TConnectionsPool::FindConnection(const std::string& classID) const {
   for (const auto& connection : FConnections) {
-    if (connection->ClassType().ClassID() == ClassID) {
+    if (connection->ClassType().ClassID() == classID) {
       return connection.get();
     }
   }
   return nullptr;
 }
 
-std::string TConnectionsPool::GetLocationDisplayName(const TDocumentLocation& Location) const {
-  if (const TConnection* connection = FindConnection(Location)) {
-    return Format("%s: %s", connection->Caption(), Location.LocalPath);
+std::string TConnectionsPool::GetLocationDisplayName(const TDocumentLocation& location) const {
+  if (const TConnection* connection = FindConnection(location)) {
+    return Format("%s: %s", connection->Caption(), location.LocalPath);
   }
-  return Format("%s: %s", Location.ConnectionClassId, Location.FullPath());
+  return Format("%s: %s", location.ConnectionClassId, location.FullPath());
 }
 
 bool TConnectionsPool::CheckUniqueCaption(const std::string& value,
-                                          const TConnection* Exclude) const {
+                                          const TConnection* exclude) const {
   const std::string_view caption = Trim(value);
   return std::none_of(FConnections.begin(), FConnections.end(), [&](const auto& connection) {
-    return connection.get() != Exclude && platform::SameTextLocale(connection->Caption(), caption);
+    return connection.get() != exclude && platform::SameTextLocale(connection->Caption(), caption);
   });
 }
 
 bool TConnectionsPool::CheckUniqueAddress(const std::string& value,
-                                          const TConnection* Exclude) const {
+                                          const TConnection* exclude) const {
   const std::string_view address = Trim(value);
   return std::none_of(FConnections.begin(), FConnections.end(), [&](const auto& connection) {
-    return connection.get() != Exclude && platform::SameTextLocale(connection->Address(), address);
+    return connection.get() != exclude && platform::SameTextLocale(connection->Address(), address);
   });
 }
 
-void TConnectionsPool::ConnectionExchange(int Index1, int Index2) {
-  CheckListIndex(Index1, Count());
-  CheckListIndex(Index2, Count());
-  std::swap(FConnections[static_cast<size_t>(Index1)], FConnections[static_cast<size_t>(Index2)]);
+void TConnectionsPool::ConnectionExchange(int index1, int index2) {
+  CheckListIndex(index1, Count());
+  CheckListIndex(index2, Count());
+  std::swap(FConnections[static_cast<size_t>(index1)], FConnections[static_cast<size_t>(index2)]);
 }
 
 std::vector<TConnection*> TConnectionsPool::Connections() const {
@@ -216,16 +216,16 @@ std::string TConnectionsPool::OptionsFileName() {
   return TSmeta9Information32::ClassInfo().ConnectionOptionsFilename();
 }
 
-void TConnectionsPool::LoadFromOptionsStorage(bool OnlyNBTEmplateLocation) {
+void TConnectionsPool::LoadFromOptionsStorage(bool onlyNBTEmplateLocation) {
   const std::string fileName = OptionsFileName();
   FOptionsFileExists = platform::FileExists(fileName);
-  if (!FOptionsFileExists && !OnlyNBTEmplateLocation) {
+  if (!FOptionsFileExists && !onlyNBTEmplateLocation) {
     Clear();
     return;
   }
   // A file that does not load fails here, before the list changes.
   const TIntfPtr<IOptionsReader> reader = TOptionsStorageFactory::CreateReader(fileName);
-  if (!OnlyNBTEmplateLocation) {
+  if (!onlyNBTEmplateLocation) {
     Clear();
     const TIntfPtr<IOptionsReader> connections = reader->OpenSubkey("Connections");
     // A key name is found by its first element only: a repeated name would load that element

@@ -19,15 +19,15 @@ class TNBRegionInfo : public TObject {
   KV_CLASS_INFO()
  public:
   const std::string& Name() const { return FName; }
-  void SetName(const std::string& Value) { FName = Value; }
+  void SetName(const std::string& value) { FName = value; }
   int32_t ShortCode() const { return FShortCode; }
-  void SetShortCode(int32_t Value) { FShortCode = Value; }
+  void SetShortCode(int32_t value) { FShortCode = value; }
   const std::string& Zone2001Name() const { return FZone2001Name; }
-  void SetZone2001Name(const std::string& Value) { FZone2001Name = Value; }
+  void SetZone2001Name(const std::string& value) { FZone2001Name = value; }
   const std::string& Zone1984Name() const { return FZone1984Name; }
-  void SetZone1984Name(const std::string& Value) { FZone1984Name = Value; }
+  void SetZone1984Name(const std::string& value) { FZone1984Name = value; }
 
-  void Assign(const TNBRegionInfo& Source);
+  void Assign(const TNBRegionInfo& source);
 
  private:
   std::string FName = "Нет данных";
@@ -43,9 +43,9 @@ class TConnectionsPool : public TObject {
     KV_CLASS_INFO()
    public:
     using kv::Exception::Exception;
-    static Exception CannotAddInternalConnection(const TConnectionClass& AConnectionClass);
-    static Exception CannotDeleteInternalConnection(const TConnection& AConnection);
-    static Exception ConnectionByClassNotFound(const TConnectionClass& AConnectionClass);
+    static Exception CannotAddInternalConnection(const TConnectionClass& connectionClass);
+    static Exception CannotDeleteInternalConnection(const TConnection& connection);
+    static Exception ConnectionByClassNotFound(const TConnectionClass& connectionClass);
   };
 
   // Holds one instance of every internal connection class.
@@ -55,34 +55,34 @@ class TConnectionsPool : public TObject {
 
   // Destroys every connection, then adds the internal connections again.
   void Clear();
-  // Takes the connection over, appended (AIndex -1) or inserted at AIndex (0 to Count), with its
-  // caption made unique. Internal classes are refused; another AIndex raises EListError.
-  TConnection& AddConnection(std::unique_ptr<TConnection> AConnection, int AIndex = -1);
+  // Takes the connection over, appended (index -1) or inserted at index (0 to Count), with its
+  // caption made unique. Internal classes are refused; another index raises EListError.
+  TConnection& AddConnection(std::unique_ptr<TConnection> connection, int index = -1);
   // Destroys the connection; its former index, or -1 when the pool does not hold it. Internal
   // connections are refused.
-  int DeleteConnection(const TConnection& AConnection);
+  int DeleteConnection(const TConnection& connection);
 
   // The first connection of exactly the class id that is internal or has the address; addresses
   // are compared with a trailing backslash and without regard to letter case. Null when none.
-  TConnection* FindConnection(const std::string& ClassID, const std::string& Address) const;
-  TConnection* FindConnection(const TDocumentLocation& ADocLocation) const;
+  TConnection* FindConnection(const std::string& classID, const std::string& address) const;
+  TConnection* FindConnection(const TDocumentLocation& docLocation) const;
   // The first connection of exactly the class id; null when none.
-  TConnection* FindConnection(const std::string& ClassID) const;
+  TConnection* FindConnection(const std::string& classID) const;
 
   // "caption: local path" of the location's data source; "class id: full path" when the pool
   // does not hold it.
-  std::string GetLocationDisplayName(const TDocumentLocation& Location) const;
-  // False when a connection other than Exclude has the caption (or address), letter case
+  std::string GetLocationDisplayName(const TDocumentLocation& location) const;
+  // False when a connection other than exclude has the caption (or address), letter case
   // ignored; the caption is trimmed first.
-  bool CheckUniqueCaption(const std::string& value, const TConnection* Exclude) const;
-  bool CheckUniqueAddress(const std::string& value, const TConnection* Exclude) const;
+  bool CheckUniqueCaption(const std::string& value, const TConnection* exclude) const;
+  bool CheckUniqueAddress(const std::string& value, const TConnection* exclude) const;
   // Swaps two entries; an index outside the list raises EListError.
-  void ConnectionExchange(int Index1, int Index2);
+  void ConnectionExchange(int index1, int index2);
 
   // Reads the client's Connections.xml. A file that does not load fails before the pool changes
   // (OptionsFileExists apart); connections of unknown or internal classes are dropped. With
-  // OnlyNBTEmplateLocation, only the template location and the region information are read.
-  void LoadFromOptionsStorage(bool OnlyNBTEmplateLocation);
+  // onlyNBTEmplateLocation, only the template location and the region information are read.
+  void LoadFromOptionsStorage(bool onlyNBTEmplateLocation);
   // Rewrites the client's Connections.xml with the pool's content alone.
   void SaveToOptionsStorage();
 
@@ -91,16 +91,16 @@ class TConnectionsPool : public TObject {
   int Count() const { return static_cast<int>(FConnections.size()); }
 
   const TDocumentLocation& NBTemplateLocation() const { return FNBTemplateLocation; }
-  void SetNBTemplateLocation(const TDocumentLocation& Value) { FNBTemplateLocation = Value; }
+  void SetNBTemplateLocation(const TDocumentLocation& value) { FNBTemplateLocation = value; }
   // Whether the option file existed at the last load.
   bool OptionsFileExists() const { return FOptionsFileExists; }
-  void SetOptionsFileExists(bool Value) { FOptionsFileExists = Value; }
+  void SetOptionsFileExists(bool value) { FOptionsFileExists = value; }
   TNBRegionInfo& StoredRegionInfo() { return FStoredRegionInfo; }
   const TNBRegionInfo& StoredRegionInfo() const { return FStoredRegionInfo; }
 
  private:
   void AddInternalConnections();
-  void MakeUniqueCaption(TConnection& AConnection) const;
+  void MakeUniqueCaption(TConnection& connection) const;
   static std::string OptionsFileName();
 
   std::vector<std::unique_ptr<TConnection>> FConnections;

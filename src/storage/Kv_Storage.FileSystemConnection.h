@@ -19,7 +19,7 @@ class TCustomFileSystemConnection : public TConnection {
   bool GetConnected() const override { return FConnected; }
   // Creates the folder named by Address with its missing parents; raises the operating system's
   // error when it cannot, staying disconnected. Login and password are not used.
-  void Connect(const std::string& Login, const std::string& Password) override;
+  void Connect(const std::string& login, const std::string& password) override;
   void Disconnect() override { FConnected = false; }
 
  private:
@@ -46,7 +46,7 @@ class TFileSystemConnection : public TCustomFileSystemConnection {
 
   std::string GetAddress() const override { return FAddress; }
   // The folder's path.
-  void SetAddress(const std::string& Value) { FAddress = Value; }
+  void SetAddress(const std::string& value) { FAddress = value; }
 
  private:
   std::string FAddress;

@@ -122,10 +122,10 @@ bool TConnectionClass::SupportsNormBases() const {
 
 // ---- TDocumentLocation ----
 
-TDocumentLocation TDocumentLocation::Make(const std::string& AConnectionClassId,
-                                          const std::string& ABaseAddress,
-                                          const std::string& ALocalPath) {
-  return {AConnectionClassId, ABaseAddress, ALocalPath};
+TDocumentLocation TDocumentLocation::Make(const std::string& connectionClassId,
+                                          const std::string& baseAddress,
+                                          const std::string& localPath) {
+  return {connectionClassId, baseAddress, localPath};
 }
 
 bool TDocumentLocation::IsEmpty() const {
@@ -136,11 +136,11 @@ std::string TDocumentLocation::FullPath() const {
   return PathJoin(BaseAddress, LocalPath);
 }
 
-bool TDocumentLocation::IsEqual(const TDocumentLocation& Other, bool AsInternal) const {
-  return platform::SameTextLocale(ConnectionClassId, Other.ConnectionClassId) &&
-         (AsInternal || platform::SameTextLocale(IncludeTrailingBackslash(BaseAddress),
-                                                 IncludeTrailingBackslash(Other.BaseAddress))) &&
-         platform::SameTextLocale(LocalPath, Other.LocalPath);
+bool TDocumentLocation::IsEqual(const TDocumentLocation& other, bool asInternal) const {
+  return platform::SameTextLocale(ConnectionClassId, other.ConnectionClassId) &&
+         (asInternal || platform::SameTextLocale(IncludeTrailingBackslash(BaseAddress),
+                                                 IncludeTrailingBackslash(other.BaseAddress))) &&
+         platform::SameTextLocale(LocalPath, other.LocalPath);
 }
 
 std::string TDocumentLocation::ToString() const {
@@ -155,15 +155,15 @@ std::string TDocumentLocation::ToString() const {
   return items.DelimitedText(';');
 }
 
-TDocumentLocation TDocumentLocation::FromString(const std::string& S) {
+TDocumentLocation TDocumentLocation::FromString(const std::string& s) {
   TStringList items;
-  items.SetDelimitedText(S, ';');
+  items.SetDelimitedText(s, ';');
   return {ValueOf(items, "ConnectionClassId"), ValueOf(items, "BaseAddress"),
           ValueOf(items, "LocalPath")};
 }
 
-bool operator==(const TDocumentLocation& A, const TDocumentLocation& B) {
-  return A.IsEqual(B, TConnectionsFactory::IsInternalClassID(A.ConnectionClassId));
+bool operator==(const TDocumentLocation& a, const TDocumentLocation& b) {
+  return a.IsEqual(b, TConnectionsFactory::IsInternalClassID(a.ConnectionClassId));
 }
 
 // ---- TConnection ----
@@ -174,9 +174,9 @@ TStorageKinds TConnection::GetUsages() const {
   return ClassType().SupportedKinds() * FUsages;
 }
 
-void TConnection::SetUsages(TStorageKinds Value) {
-  FUsages = Value;
-  if (!Value.Contains(TStorageKind::Smeta)) {
+void TConnection::SetUsages(TStorageKinds value) {
+  FUsages = value;
+  if (!value.Contains(TStorageKind::Smeta)) {
     FUseRecycleBin = false;
   }
 }
@@ -228,33 +228,33 @@ const TServerConnectionClass& TServerConnection::ClassInfo() {
 KV_DEFINE_CLASS(TConnectionsFactory::Exception, "TConnectionsFactory.Exception", ::kv::Exception)
 
 TConnectionsFactory::Exception TConnectionsFactory::Exception::ClassIDNotFound(
-    const std::string& ClassID) {
+    const std::string& classID) {
   return Exception(
-      Format("Класс источника данных с идентификатором \"%s\" не зарегистрирован", ClassID));
+      Format("Класс источника данных с идентификатором \"%s\" не зарегистрирован", classID));
 }
 
-void TConnectionsFactory::RegisterConnectionClass(const TConnectionClass& Item) {
-  Registry().Register(Item);
+void TConnectionsFactory::RegisterConnectionClass(const TConnectionClass& item) {
+  Registry().Register(item);
 }
 
-void TConnectionsFactory::UnregisterConnectionClass(const TConnectionClass& Item) {
+void TConnectionsFactory::UnregisterConnectionClass(const TConnectionClass& item) {
   TRegistry& registry = Registry();
-  const auto it = std::find(registry.Classes.begin(), registry.Classes.end(), &Item);
+  const auto it = std::find(registry.Classes.begin(), registry.Classes.end(), &item);
   if (it == registry.Classes.end()) {
     return;
   }
   registry.Classes.erase(it);
-  std::erase(registry.InternalIds, Item.ClassID());
+  std::erase(registry.InternalIds, item.ClassID());
 }
 
-const TConnectionClass* TConnectionsFactory::FindByClassID(const std::string& ClassID,
-                                                           bool RaiseIfNotFound) {
+const TConnectionClass* TConnectionsFactory::FindByClassID(const std::string& classID,
+                                                           bool raiseIfNotFound) {
   TRegistry& registry = Registry();
-  if (const auto it = registry.Find(ClassID); it != registry.Classes.end()) {
+  if (const auto it = registry.Find(classID); it != registry.Classes.end()) {
     return *it;
   }
-  if (RaiseIfNotFound) {
-    throw Exception::ClassIDNotFound(ClassID);
+  if (raiseIfNotFound) {
+    throw Exception::ClassIDNotFound(classID);
   }
   return nullptr;
 }
@@ -263,10 +263,10 @@ std::vector<const TConnectionClass*> TConnectionsFactory::ConnectionClasses() {
   return Registry().Classes;
 }
 
-bool TConnectionsFactory::IsInternalClassID(const std::string& ClassID) {
+bool TConnectionsFactory::IsInternalClassID(const std::string& classID) {
   const std::vector<std::string>& ids = Registry().InternalIds;
   return std::any_of(ids.begin(), ids.end(),
-                     [&](const std::string& id) { return platform::SameTextLocale(id, ClassID); });
+                     [&](const std::string& id) { return platform::SameTextLocale(id, classID); });
 }
 
 }  // namespace kv

@@ -55,22 +55,22 @@ struct TDocumentLocation {
   std::string BaseAddress;
   std::string LocalPath;
 
-  static TDocumentLocation Make(const std::string& AConnectionClassId,
-                                const std::string& ABaseAddress, const std::string& ALocalPath);
+  static TDocumentLocation Make(const std::string& connectionClassId,
+                                const std::string& baseAddress, const std::string& localPath);
   // True when the class id or the local path is empty.
   bool IsEmpty() const;
   // BaseAddress and LocalPath joined with one backslash.
   std::string FullPath() const;
   // Letter case never counts. As internal, base addresses are ignored; otherwise they are compared
   // with a trailing backslash added to each.
-  bool IsEqual(const TDocumentLocation& Other, bool AsInternal) const;
+  bool IsEqual(const TDocumentLocation& other, bool asInternal) const;
   // "ConnectionClassId=...;BaseAddress=...;LocalPath=...", empty items left out, items holding a
   // space, quote, ";" or control character quoted.
   std::string ToString() const;
-  static TDocumentLocation FromString(const std::string& S);
+  static TDocumentLocation FromString(const std::string& s);
 };
 // Compares as internal when the left side's class id is one of an internal class.
-bool operator==(const TDocumentLocation& A, const TDocumentLocation& B);
+bool operator==(const TDocumentLocation& a, const TDocumentLocation& b);
 
 // A data source. A class that overrides Disconnect calls it in its own destructor, so that
 // destroying a connection disconnects it.
@@ -89,31 +89,31 @@ class TConnection : public TObject {
   virtual TStorageKinds GetUsages() const;
   virtual bool GetConnected() const = 0;
   virtual std::string GetAddress() const = 0;
-  virtual void Connect(const std::string& Login, const std::string& Password) = 0;
+  virtual void Connect(const std::string& login, const std::string& password) = 0;
   virtual void Disconnect() {}
 
   // The class of the last failure recorded for the connection, and its message; never stored.
   const TClass* ExceptionClass() const { return FExceptionClass; }
-  void SetExceptionClass(const TClass* Value) { FExceptionClass = Value; }
+  void SetExceptionClass(const TClass* value) { FExceptionClass = value; }
   const std::string& ExceptionMessage() const { return FExceptionMessage; }
-  void SetExceptionMessage(const std::string& Value) { FExceptionMessage = Value; }
+  void SetExceptionMessage(const std::string& value) { FExceptionMessage = value; }
   bool Connected() const { return GetConnected(); }
   // 32 upper-case hexadecimal digits.
   const std::string& InstanceUID() const { return FInstanceUID; }
-  void SetInstanceUID(const std::string& Value) { FInstanceUID = Value; }
+  void SetInstanceUID(const std::string& value) { FInstanceUID = value; }
   std::string Address() const { return GetAddress(); }
   bool Enabled() const { return FEnabled; }
-  void SetEnabled(bool Value) { FEnabled = Value; }
+  void SetEnabled(bool value) { FEnabled = value; }
   // Unique in a pool without regard to letter case.
   const std::string& Caption() const { return FCaption; }
-  void SetCaption(const std::string& Value) { FCaption = Value; }
+  void SetCaption(const std::string& value) { FCaption = value; }
   const std::string& Description() const { return FDescription; }
-  void SetDescription(const std::string& Value) { FDescription = Value; }
+  void SetDescription(const std::string& value) { FDescription = value; }
   TStorageKinds Usages() const { return GetUsages(); }
   // Without Smeta there is nothing to put into a recycle bin: UseRecycleBin goes off.
-  void SetUsages(TStorageKinds Value);
+  void SetUsages(TStorageKinds value);
   bool UseRecycleBin() const { return FUseRecycleBin; }
-  void SetUseRecycleBin(bool Value) { FUseRecycleBin = Value; }
+  void SetUseRecycleBin(bool value) { FUseRecycleBin = value; }
 
   // (ClassID, Address, "").
   TDocumentLocation Location() const;
@@ -134,7 +134,7 @@ class TServerConnectionClass : public TConnectionClass {
   using TConnectionClass::TConnectionClass;
 
   // Whether the address names a server of this class.
-  virtual bool IsValidServer(const std::string& Address) const;
+  virtual bool IsValidServer(const std::string& address) const;
 };
 
 // A data source on a server: its address is published and writable.
@@ -143,7 +143,7 @@ class TServerConnection : public TConnection {
   static const TServerConnectionClass& ClassInfo();
   const TServerConnectionClass& ClassType() const override { return ClassInfo(); }
 
-  virtual void SetAddress(const std::string& Value) = 0;
+  virtual void SetAddress(const std::string& value) = 0;
 };
 
 // The process-wide registry of connection classes by class id. The built-in classes are
@@ -154,22 +154,22 @@ class TConnectionsFactory {
     KV_CLASS_INFO()
    public:
     using kv::Exception::Exception;
-    static Exception ClassIDNotFound(const std::string& ClassID);
+    static Exception ClassIDNotFound(const std::string& classID);
   };
 
   TConnectionsFactory() = delete;
 
-  // Maps Item's class id to Item, in place of a class registered under the same id before.
-  static void RegisterConnectionClass(const TConnectionClass& Item);
-  // Takes Item out of the registry, if it is there; for code that registered a class of its own
+  // Maps item's class id to item, in place of a class registered under the same id before.
+  static void RegisterConnectionClass(const TConnectionClass& item);
+  // Takes item out of the registry, if it is there; for code that registered a class of its own
   // for a while.
-  static void UnregisterConnectionClass(const TConnectionClass& Item);
+  static void UnregisterConnectionClass(const TConnectionClass& item);
   // Looks the id up exactly (letter case counts); unknown ids raise or give null.
-  static const TConnectionClass* FindByClassID(const std::string& ClassID, bool RaiseIfNotFound);
+  static const TConnectionClass* FindByClassID(const std::string& classID, bool raiseIfNotFound);
   // The registered classes, in registration order.
   static std::vector<const TConnectionClass*> ConnectionClasses();
   // Whether an internal class was registered under the id, letter case ignored.
-  static bool IsInternalClassID(const std::string& ClassID);
+  static bool IsInternalClassID(const std::string& classID);
 };
 
 }  // namespace kv

@@ -11,8 +11,8 @@
 
 namespace kv {
 
-int PortableMode(const std::vector<std::string>& Args) {
-  for (const std::string& arg : Args) {
+int PortableMode(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
     if (!arg.empty() && (arg.front() == '-' || arg.front() == '/') &&
         platform::SameTextLocale(std::string_view(arg).substr(1), "portable")) {
       return kPortableMode;
@@ -25,20 +25,20 @@ int PortableMode() {
   return PortableMode(platform::CommandLineArgs());
 }
 
-std::string ReadLocalMachineString(const std::string& Key, const std::string& Name) {
+std::string ReadLocalMachineString(const std::string& key, const std::string& name) {
   return platform::CurrentRegistry::Get()
-      .ReadLocalMachineString(platform::TRegistryView::Registry32, Key, Name)
+      .ReadLocalMachineString(platform::TRegistryView::Registry32, key, name)
       .value_or("");
 }
 
-std::string ReadLocalMachineString64(const std::string& Key, const std::string& Name) {
+std::string ReadLocalMachineString64(const std::string& key, const std::string& name) {
   return platform::CurrentRegistry::Get()
-      .ReadLocalMachineString(platform::TRegistryView::Registry64, Key, Name)
+      .ReadLocalMachineString(platform::TRegistryView::Registry64, key, name)
       .value_or("");
 }
 
-bool CheckFolderWritePrivilege(const std::string& Folder) {
-  const std::string fileName = IncludeTrailingBackslash(Folder) + "CheckFolderWritePrivilege.bin";
+bool CheckFolderWritePrivilege(const std::string& folder) {
+  const std::string fileName = IncludeTrailingBackslash(folder) + "CheckFolderWritePrivilege.bin";
   try {
     platform::OpenFile(fileName, platform::TFileOpenMode::Create);
   } catch (const std::exception&) {
@@ -49,23 +49,23 @@ bool CheckFolderWritePrivilege(const std::string& Folder) {
   return true;
 }
 
-std::string FormatByteSize(int64_t Size) {
-  static const char* const units[] = {" Кбайт", " Мбайт", " Гбайт", " Тбайт"};
-  if (Size < 1024) {
-    return std::to_string(Size) + " байт";
+std::string FormatByteSize(int64_t size) {
+  static const char* const kUnits[] = {" Кбайт", " Мбайт", " Гбайт", " Тбайт"};
+  if (size < 1024) {
+    return std::to_string(size) + " байт";
   }
-  int64_t value = Size / 1024;
+  int64_t value = size / 1024;
   size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(units)) {
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
     value /= 1024;
     ++unit;
   }
-  return std::to_string(value) + units[unit];
+  return std::to_string(value) + kUnits[unit];
 }
 
-std::string GetNodeAttributeText(const platform::TXmlNode& Node, const std::string& Name) {
+std::string GetNodeAttributeText(const platform::TXmlNode& node, const std::string& name) {
   const std::string text =
-      StringReplace(Node.Attribute(Name).value_or(""), "\r\n", "\n", rfReplaceAll);
+      StringReplace(node.Attribute(name).value_or(""), "\r\n", "\n", rfReplaceAll);
   return StringReplace(text, "\n", "\r\n", rfReplaceAll);
 }
 

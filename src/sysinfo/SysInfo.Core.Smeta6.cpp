@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <utility>
 
 #include "base/Format.h"
 #include "common/Common.SysUtils.h"
@@ -13,11 +14,18 @@ namespace kv {
 
 namespace {
 
-// The generation's relocated folders, for the whole process.
-TUserDataFolders& Smeta6UserDataFolders() {
-  static TUserDataFolders folders;
-  return folders;
-}
+constinit TUserDataFolders smeta6UserDataFolders;
+
+constexpr TProductDescription kSmeta6 = {
+    .RegistryKey = "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1",
+    .ApplicationDisplayName = "Калвор Divir Клиент",
+    .MajorVersionDigit = 6,
+    .ApplicationPlatform64 = false,
+    .DBaseExtension = ".kvd5",
+    .ProductFolder = "Kalvor\\KalvorSmeta 6\\Client\\",
+    .UserDataFileName = "UserData.xml",
+    .UserDataFolders = &smeta6UserDataFolders,
+};
 
 std::string ExistingFolder(const std::string& path) {
   return !path.empty() && platform::DirectoryExists(path) ? IncludeTrailingBackslash(path) : "";
@@ -28,12 +36,12 @@ const bool kUserDataFoldersRead = (ReadSmeta6UserDataFolders(), true);
 
 }  // namespace
 
-TUserDataFolders ReadUserDataFolders(const std::string& FileName) {
+TUserDataFolders ReadUserDataFolders(const std::string& fileName) {
   try {
-    if (!platform::FileExists(FileName)) {
+    if (!platform::FileExists(fileName)) {
       return {};
     }
-    const TXmlNode root = LoadXMLFile(FileName).DocumentElement();
+    const TXmlNode root = LoadXMLFile(fileName).DocumentElement();
     if (!root || root.Name() != "UserData") {
       return {};
     }
@@ -46,20 +54,24 @@ TUserDataFolders ReadUserDataFolders(const std::string& FileName) {
 
 void ReadSmeta6UserDataFolders() {
   try {
-    Smeta6UserDataFolders() =
+    smeta6UserDataFolders =
         ReadUserDataFolders(TSmeta6Information::ClassInfo().UserDataFolderSettingFilename());
   } catch (const std::exception&) {
     // The special folders cannot be named: nothing is relocated.
-    Smeta6UserDataFolders() = {};
+    smeta6UserDataFolders = {};
   }
 }
 
+TSmeta6InformationClass::TSmeta6InformationClass(std::string name, const TClass* parent,
+                                                 const TProductDescription& description)
+    : TCustomApplicationInformationClass(std::move(name), parent), FDescription(description) {}
+
 std::string TSmeta6InformationClass::RegistryKey() const {
-  return "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1";
+  return FDescription.RegistryKey;
 }
 
 std::string TSmeta6InformationClass::ApplicationDisplayName() const {
-  return "Калвор Divir Клиент";
+  return FDescription.ApplicationDisplayName;
 }
 
 std::string TSmeta6InformationClass::ApplicationExeName() const {
@@ -88,31 +100,35 @@ bool TSmeta6InformationClass::TrustedApplication() const {
 }
 
 int32_t TSmeta6InformationClass::MajorVersionDigit() const {
-  return 6;
+  return FDescription.MajorVersionDigit;
+}
+
+bool TSmeta6InformationClass::ApplicationPlatform64() const {
+  return FDescription.ApplicationPlatform64;
 }
 
 std::string TSmeta6InformationClass::AppDataFolder() const {
-  return PortableOrRooted("%sKalvor\\KalvorSmeta 6\\Client\\", GetAppDataFolderPath);
+  return PortableOrBelow(GetAppDataFolderPath, FDescription.ProductFolder);
 }
 
 std::string TSmeta6InformationClass::CustomLocalSetting() const {
-  return Smeta6UserDataFolders().LocalSetting;
+  return FDescription.UserDataFolders->LocalSetting;
 }
 
 std::string TSmeta6InformationClass::CommonDataFolder() const {
-  return PortableOrRooted("%sKalvor\\KalvorSmeta 6\\Client\\", GetCommonAppDataFolderPath);
+  return PortableOrBelow(GetCommonAppDataFolderPath, FDescription.ProductFolder);
 }
 
 std::string TSmeta6InformationClass::CustomSmetaPropsFolder() const {
-  return Smeta6UserDataFolders().SmetaProps;
+  return FDescription.UserDataFolders->SmetaProps;
 }
 
 std::string TSmeta6InformationClass::GetDBaseExtension() const {
-  return ".kvd5";
+  return FDescription.DBaseExtension;
 }
 
 std::string TSmeta6InformationClass::MyFolderRoot() const {
-  return PortableOrRooted("%sКалвор-Divir\\", GetPersonalFolderPath);
+  return PortableOrBelow(GetPersonalFolderPath, "Калвор-Divir\\");
 }
 
 std::string TSmeta6InformationClass::CommonSettingFolder() const {
@@ -160,7 +176,7 @@ std::string TSmeta6InformationClass::SessionSettingFilename() const {
 }
 
 std::string TSmeta6InformationClass::UserDataFolderSettingFilename() const {
-  return CommonSettingFolder() + UserDataFileName();
+  return CommonSettingFolder() + FDescription.UserDataFileName;
 }
 
 std::string TSmeta6InformationClass::AutoSaveFoder() const {
@@ -293,7 +309,7 @@ bool TSmeta6InformationClass::IsNBDataFolderHasWritePrivilege() const {
   return CheckFolderWritePrivilege(NormBasesFolder());
 }
 
-void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& Text) const {
+void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& text) const {
   const std::string folder = AutoSaveFoder();
   int count = 0;
   int64_t size = 0;
@@ -303,27 +319,23 @@ void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& Text) const {
       size += entry.Size;
     }
   }
-  Text += "    Каталог автосохранения:\r\n";
-  Text += "      - путь: " + folder + "\r\n";
-  Text += "      - файлов: " + std::to_string(count) + "\r\n";
-  Text += "      - размер: " + FormatByteSize(size) + "\r\n";
+  text += "    Каталог автосохранения:\r\n";
+  text += "      - путь: " + folder + "\r\n";
+  text += "      - файлов: " + std::to_string(count) + "\r\n";
+  text += "      - размер: " + FormatByteSize(size) + "\r\n";
 }
 
-std::string TSmeta6InformationClass::PortableOrRooted(const char* pattern,
-                                                      std::string (*specialFolder)()) const {
+std::string TSmeta6InformationClass::PortableOrBelow(std::string (*specialFolder)(),
+                                                     const char* folder) const {
   if (PortableMode() == kPortableMode) {
     return InstallFolder();
   }
-  return Format(pattern, IncludeTrailingBackslash(specialFolder()));
-}
-
-std::string TSmeta6InformationClass::UserDataFileName() const {
-  return "UserData.xml";
+  return IncludeTrailingBackslash(specialFolder()) + folder;
 }
 
 const TSmeta6InformationClass& TSmeta6Information::ClassInfo() {
   static const TSmeta6InformationClass info("TSmeta6Information",
-                                            &TCustomApplicationInformation::ClassInfo());
+                                            &TCustomApplicationInformation::ClassInfo(), kSmeta6);
   return info;
 }
 

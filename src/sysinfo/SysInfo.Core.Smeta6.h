@@ -1,7 +1,9 @@
 #pragma once
 // Product generation 6: where it keeps its program, machine-wide data, per-user settings and
-// documents, and the names of its files there. Generation 9 builds on it.
+// documents, and the names of its files there. The layout is the same for every generation and
+// bitness; what tells them apart is a description, so generation 9 reuses these operations.
 
+#include <cstdint>
 #include <string>
 
 #include "sysinfo/SysInfo.Core.Application.h"
@@ -15,9 +17,29 @@ struct TUserDataFolders {
   std::string SmetaProps;
 };
 
+// What tells one product class from another; each class of the family has one.
+struct TProductDescription {
+  const char* RegistryKey;
+  const char* ApplicationDisplayName;
+  int32_t MajorVersionDigit;
+  bool ApplicationPlatform64;
+  const char* DBaseExtension;
+  // The folder of AppDataFolder and CommonDataFolder below their special folders.
+  const char* ProductFolder;
+  // The file name part of UserDataFolderSettingFilename.
+  const char* UserDataFileName;
+  // The class's relocated folders, for the whole process; filled once at start-up.
+  TUserDataFolders* UserDataFolders;
+};
+
+// The class operations of generation 6 and the generations after it, computed from the class's
+// description.
 class TSmeta6InformationClass : public TCustomApplicationInformationClass {
  public:
-  using TCustomApplicationInformationClass::TCustomApplicationInformationClass;
+  TSmeta6InformationClass(std::string name, const TClass* parent,
+                          const TProductDescription& description);
+
+  const TProductDescription& Description() const { return FDescription; }
 
   std::string RegistryKey() const override;
   std::string ApplicationDisplayName() const override;
@@ -29,6 +51,7 @@ class TSmeta6InformationClass : public TCustomApplicationInformationClass {
   std::string PortableRelativePath() const override;
   bool TrustedApplication() const override;
   int32_t MajorVersionDigit() const override;
+  bool ApplicationPlatform64() const override;
 
   // The per-user (roaming) data folder; InstallFolder in portable mode.
   virtual std::string AppDataFolder() const;
@@ -98,14 +121,13 @@ class TSmeta6InformationClass : public TCustomApplicationInformationClass {
 
   // Appends the autosave folder's path, its number of "*.tmp" files and their total size to a
   // support report.
-  void GetAutoSaveFolderInfo(std::string& Text) const;
+  void GetAutoSaveFolderInfo(std::string& text) const;
 
- protected:
-  // InstallFolder in portable mode; otherwise the pattern with the special folder, given a
-  // trailing backslash, in place of %s.
-  std::string PortableOrRooted(const char* pattern, std::string (*specialFolder)()) const;
-  // The file name part of UserDataFolderSettingFilename.
-  virtual std::string UserDataFileName() const;
+ private:
+  // InstallFolder in portable mode; otherwise the folder below the special folder.
+  std::string PortableOrBelow(std::string (*specialFolder)(), const char* folder) const;
+
+  const TProductDescription FDescription;
 };
 
 class TSmeta6Information : public TCustomApplicationInformation {
@@ -116,7 +138,7 @@ class TSmeta6Information : public TCustomApplicationInformation {
 // The existing folders that the attributes "LocalSetting" and "SmetaProps" of a relocation
 // file's root element "UserData" name. Nothing is relocated when the file is missing, unreadable
 // or malformed, or its root has another name.
-TUserDataFolders ReadUserDataFolders(const std::string& FileName);
+TUserDataFolders ReadUserDataFolders(const std::string& fileName);
 
 // Reads the generation's relocation file into CustomLocalSetting and CustomSmetaPropsFolder of
 // TSmeta6Information (and so of TSmeta9CustomInformation). Done once while the program starts.

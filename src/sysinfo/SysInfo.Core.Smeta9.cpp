@@ -2,23 +2,45 @@
 
 #include <exception>
 
-#include "common/Common.SysUtils.h"
-
 namespace kv {
 
 namespace {
 
-const char* const kSmeta9Folder = "%sKalvor\\KalvorSmeta 9\\Client\\";
+constexpr const char* kSmeta9Folder = "Kalvor\\KalvorSmeta 9\\Client\\";
 
-// Each client's relocated folders, for the whole process.
-TUserDataFolders& Smeta9UserDataFolders32() {
-  static TUserDataFolders folders;
-  return folders;
-}
+constinit TUserDataFolders userDataFolders32;
+constinit TUserDataFolders userDataFolders64;
 
-TUserDataFolders& Smeta9UserDataFolders64() {
-  static TUserDataFolders folders;
-  return folders;
+constexpr TProductDescription kSmeta9Client32 = {
+    .RegistryKey = "{5D3B7E10-0001-4C6A-A2F4-900000003201}_is1",
+    .ApplicationDisplayName = "Калвор Divir Клиент (32 бита)",
+    .MajorVersionDigit = 9,
+    .ApplicationPlatform64 = false,
+    .DBaseExtension = ".kvd8",
+    .ProductFolder = kSmeta9Folder,
+    .UserDataFileName = "UserData32.xml",
+    .UserDataFolders = &userDataFolders32,
+};
+
+constexpr TProductDescription kSmeta9Client64 = {
+    .RegistryKey = "{5D3B7E10-0001-4C6A-A2F4-900000006401}_is1",
+    .ApplicationDisplayName = "Калвор Divir Клиент (64 бита)",
+    .MajorVersionDigit = 9,
+    .ApplicationPlatform64 = true,
+    .DBaseExtension = ".kvd8",
+    .ProductFolder = kSmeta9Folder,
+    .UserDataFileName = "UserData64.xml",
+    .UserDataFolders = &userDataFolders64,
+};
+
+// The generation's common class: generation 9's layout under the names and the relocated folders
+// it inherits from generation 6.
+TProductDescription Smeta9Common() {
+  TProductDescription description = TSmeta6Information::ClassInfo().Description();
+  description.MajorVersionDigit = 9;
+  description.DBaseExtension = ".kvd8";
+  description.ProductFolder = kSmeta9Folder;
+  return description;
 }
 
 // The client's relocated folders; none when the special folders cannot be named.
@@ -36,26 +58,8 @@ const bool kUserDataFoldersRead = (ReadSmeta9UserDataFolders(), true);
 }  // namespace
 
 void ReadSmeta9UserDataFolders() {
-  Smeta9UserDataFolders32() = ReadClientUserDataFolders(TSmeta9Information32::ClassInfo());
-  Smeta9UserDataFolders64() = ReadClientUserDataFolders(TSmeta9Information64::ClassInfo());
-}
-
-// ---- TSmeta9CustomInformation ----
-
-std::string TSmeta9CustomInformationClass::AppDataFolder() const {
-  return PortableOrRooted(kSmeta9Folder, GetAppDataFolderPath);
-}
-
-std::string TSmeta9CustomInformationClass::CommonDataFolder() const {
-  return PortableOrRooted(kSmeta9Folder, GetCommonAppDataFolderPath);
-}
-
-std::string TSmeta9CustomInformationClass::GetDBaseExtension() const {
-  return ".kvd8";
-}
-
-int32_t TSmeta9CustomInformationClass::MajorVersionDigit() const {
-  return 9;
+  userDataFolders32 = ReadClientUserDataFolders(TSmeta9Information32::ClassInfo());
+  userDataFolders64 = ReadClientUserDataFolders(TSmeta9Information64::ClassInfo());
 }
 
 std::string TSmeta9CustomInformationClass::AutoSaveAttachments() const {
@@ -72,75 +76,19 @@ std::string TSmeta9CustomInformationClass::TemplateListVariablesFilename() const
 
 const TSmeta9CustomInformationClass& TSmeta9CustomInformation::ClassInfo() {
   static const TSmeta9CustomInformationClass info("TSmeta9CustomInformation",
-                                                  &TSmeta6Information::ClassInfo());
+                                                  &TSmeta6Information::ClassInfo(), Smeta9Common());
   return info;
 }
 
-// ---- TSmeta9Information32 ----
-
-std::string TSmeta9Information32Class::RegistryKey() const {
-  return "{5D3B7E10-0001-4C6A-A2F4-900000003201}_is1";
-}
-
-std::string TSmeta9Information32Class::ApplicationDisplayName() const {
-  return "Калвор Divir Клиент (32 бита)";
-}
-
-std::string TSmeta9Information32Class::ApplicationExeName() const {
-  return "Kvsmeta.exe";
-}
-
-std::string TSmeta9Information32Class::CustomLocalSetting() const {
-  return Smeta9UserDataFolders32().LocalSetting;
-}
-
-std::string TSmeta9Information32Class::CustomSmetaPropsFolder() const {
-  return Smeta9UserDataFolders32().SmetaProps;
-}
-
-std::string TSmeta9Information32Class::UserDataFileName() const {
-  return "UserData32.xml";
-}
-
-const TSmeta9Information32Class& TSmeta9Information32::ClassInfo() {
-  static const TSmeta9Information32Class info("TSmeta9Information32",
-                                              &TSmeta9CustomInformation::ClassInfo());
+const TSmeta9CustomInformationClass& TSmeta9Information32::ClassInfo() {
+  static const TSmeta9CustomInformationClass info(
+      "TSmeta9Information32", &TSmeta9CustomInformation::ClassInfo(), kSmeta9Client32);
   return info;
 }
 
-// ---- TSmeta9Information64 ----
-
-std::string TSmeta9Information64Class::RegistryKey() const {
-  return "{5D3B7E10-0001-4C6A-A2F4-900000006401}_is1";
-}
-
-std::string TSmeta9Information64Class::ApplicationDisplayName() const {
-  return "Калвор Divir Клиент (64 бита)";
-}
-
-std::string TSmeta9Information64Class::ApplicationExeName() const {
-  return "Kvsmeta.exe";
-}
-
-std::string TSmeta9Information64Class::CustomLocalSetting() const {
-  return Smeta9UserDataFolders64().LocalSetting;
-}
-
-std::string TSmeta9Information64Class::CustomSmetaPropsFolder() const {
-  return Smeta9UserDataFolders64().SmetaProps;
-}
-
-bool TSmeta9Information64Class::ApplicationPlatform64() const {
-  return true;
-}
-
-std::string TSmeta9Information64Class::UserDataFileName() const {
-  return "UserData64.xml";
-}
-
-const TSmeta9Information64Class& TSmeta9Information64::ClassInfo() {
-  static const TSmeta9Information64Class info("TSmeta9Information64",
-                                              &TSmeta9CustomInformation::ClassInfo());
+const TSmeta9CustomInformationClass& TSmeta9Information64::ClassInfo() {
+  static const TSmeta9CustomInformationClass info(
+      "TSmeta9Information64", &TSmeta9CustomInformation::ClassInfo(), kSmeta9Client64);
   return info;
 }
 

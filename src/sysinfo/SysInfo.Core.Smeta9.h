@@ -8,49 +8,15 @@
 
 namespace kv {
 
-// What the two clients of generation 9 share.
+// The class operations of generation 9; its classes differ only in their descriptions.
 class TSmeta9CustomInformationClass : public TSmeta6InformationClass {
  public:
   using TSmeta6InformationClass::TSmeta6InformationClass;
-
-  std::string AppDataFolder() const override;
-  std::string CommonDataFolder() const override;
-  std::string GetDBaseExtension() const override;
-  int32_t MajorVersionDigit() const override;
 
   virtual std::string AutoSaveAttachments() const;
 
   std::string DebugLogFolder() const;
   std::string TemplateListVariablesFilename() const;
-};
-
-class TSmeta9Information32Class : public TSmeta9CustomInformationClass {
- public:
-  using TSmeta9CustomInformationClass::TSmeta9CustomInformationClass;
-
-  std::string RegistryKey() const override;
-  std::string ApplicationDisplayName() const override;
-  std::string ApplicationExeName() const override;
-  std::string CustomLocalSetting() const override;
-  std::string CustomSmetaPropsFolder() const override;
-
- protected:
-  std::string UserDataFileName() const override;
-};
-
-class TSmeta9Information64Class : public TSmeta9CustomInformationClass {
- public:
-  using TSmeta9CustomInformationClass::TSmeta9CustomInformationClass;
-
-  std::string RegistryKey() const override;
-  std::string ApplicationDisplayName() const override;
-  std::string ApplicationExeName() const override;
-  std::string CustomLocalSetting() const override;
-  std::string CustomSmetaPropsFolder() const override;
-  bool ApplicationPlatform64() const override;
-
- protected:
-  std::string UserDataFileName() const override;
 };
 
 class TSmeta9CustomInformation : public TSmeta6Information {
@@ -60,12 +26,12 @@ class TSmeta9CustomInformation : public TSmeta6Information {
 
 class TSmeta9Information32 : public TSmeta9CustomInformation {
  public:
-  static const TSmeta9Information32Class& ClassInfo();
+  static const TSmeta9CustomInformationClass& ClassInfo();
 };
 
 class TSmeta9Information64 : public TSmeta9CustomInformation {
  public:
-  static const TSmeta9Information64Class& ClassInfo();
+  static const TSmeta9CustomInformationClass& ClassInfo();
 };
 
 // Reads the relocation files of the 32-bit and the 64-bit client, each into its own class's

@@ -4,8 +4,8 @@
 
 namespace kv {
 
-bool IsFileTrusted(const std::string& FileName) {
-  return platform::CurrentCodeSigning::Get().IsFileTrusted(FileName);
+bool IsFileTrusted(const std::string& fileName) {
+  return platform::CurrentCodeSigning::Get().IsFileTrusted(fileName);
 }
 
 }  // namespace kv

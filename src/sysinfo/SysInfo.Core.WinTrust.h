@@ -7,6 +7,6 @@ namespace kv {
 
 // Whether the platform's code-signing trust service accepts the file's signature; always false
 // where the platform has no such service.
-bool IsFileTrusted(const std::string& FileName);
+bool IsFileTrusted(const std::string& fileName);
 
 }  // namespace kv

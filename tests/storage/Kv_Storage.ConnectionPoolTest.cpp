@@ -123,9 +123,8 @@ TEST_F(ConnectionsPoolTest, TheWizardsAdditionsSaveTheClientsLayout) {
   online.SetInstanceUID("0123456789ABCDEF0123456789ABCDEF");
   pool.SaveToOptionsStorage();
 
-  const std::string program = platform::ProgramFileName();
   const std::string golden =
-      program.substr(0, program.find_last_of("\\/") + 1) + "Connections.golden.xml";
+      ExtractFilePath(platform::ProgramFileName()) + "Connections.golden.xml";
   ASSERT_TRUE(platform::FileExists(golden));
   EXPECT_EQ(Structure(FileName()), Structure(golden));
   EXPECT_NE(test::ReadFileBytes(FileName()).find("encoding=\"windows-1251\""), std::string::npos);

@@ -34,7 +34,7 @@ TWizardWorld::TWizardWorld(bool installed)
   Registry.SetCurrentUser(ShellFoldersKey, "Desktop", ExtractFileDir(DesktopFolder));
   platform::ForceDirectories(DesktopFolder);
 
-  const TSmeta9Information32Class& client = TSmeta9Information32::ClassInfo();
+  const TSmeta9CustomInformationClass& client = TSmeta9Information32::ClassInfo();
   InstallFolder = Temp.Path("Kalvor Divir\\Client\\");
   if (installed) {
     Registry.Set(platform::TRegistryView::Registry32, UninstallKey + client.RegistryKey(),

@@ -127,14 +127,15 @@ TEST_F(InstalledClientTest, AClientOfAnotherGenerationIsPresentButNotInstalled) 
 }
 
 // A product whose executable lies in a subfolder of its install folder.
-class TNestedExeClass : public TSmeta9Information32Class {
+class TNestedExeClass : public TSmeta9CustomInformationClass {
  public:
-  using TSmeta9Information32Class::TSmeta9Information32Class;
+  using TSmeta9CustomInformationClass::TSmeta9CustomInformationClass;
   std::string ApplicationExeName() const override { return "bin\\Kvsmeta.exe"; }
 };
 
 TEST_F(InstalledClientTest, AnExecutableOutsideTheInstallFolderIsNotAnInstallation) {
-  static const TNestedExeClass nested("TNestedExeInformation", &TSmeta9Information32::ClassInfo());
+  static const TNestedExeClass nested("TNestedExeInformation", &TSmeta9Information32::ClassInfo(),
+                                      TSmeta9Information32::ClassInfo().Description());
   const std::string location =
       Install(TRegistryView::Registry32, nested.RegistryKey(), "nested", 9);
   platform::ForceDirectories(location + "\\Client\\bin");

@@ -45,7 +45,7 @@ class ProductLayoutTest : public testing::Test {
 };
 
 TEST_F(ProductLayoutTest, TheWizardsClient) {
-  using Client = TSmeta9Information32Class;
+  using Client = TSmeta9CustomInformationClass;
   const Client& client = TSmeta9Information32::ClassInfo();
   const std::string app = kRoaming + "\\Kalvor\\KalvorSmeta 9\\Client\\";
   const std::string common = kCommon + "\\Kalvor\\KalvorSmeta 9\\Client\\";
@@ -146,6 +146,10 @@ TEST_F(ProductLayoutTest, WhatEachProductClassSays) {
       {&TSmeta6Information::ClassInfo(), "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1",
        "Калвор Divir Клиент", 6, false, ".kvd5", "C:\\Program Files (x86)\\Kalvor 6\\Client\\",
        "\\Kalvor\\KalvorSmeta 6\\Client\\", "UserData.xml"},
+      // Generation 9's common class keeps generation 6's names.
+      {&TSmeta9CustomInformation::ClassInfo(), "{5D3B7E10-0001-4C6A-A2F4-600000000001}_is1",
+       "Калвор Divir Клиент", 9, false, ".kvd8", "C:\\Program Files (x86)\\Kalvor 6\\Client\\",
+       "\\Kalvor\\KalvorSmeta 9\\Client\\", "UserData.xml"},
       {&TSmeta9Information32::ClassInfo(), "{5D3B7E10-0001-4C6A-A2F4-900000003201}_is1",
        "Калвор Divir Клиент (32 бита)", 9, false, ".kvd8",
        "C:\\Program Files (x86)\\Kalvor Divir\\Client\\", "\\Kalvor\\KalvorSmeta 9\\Client\\",
@@ -183,16 +187,17 @@ TEST_F(ProductLayoutTest, AMissingSpecialFolderFailsWithThePlatformsError) {
   test::FakeSpecialFolders none;
   platform::TScopedCurrent<platform::ISpecialFolders> scope(none);
   const auto& client = TSmeta9Information32::ClassInfo();
-  using Operation = std::string (TSmeta9Information32Class::*)() const;
+  using Operation = std::string (TSmeta9CustomInformationClass::*)() const;
   for (const auto& [name, operation] : {
            std::pair<const char*, Operation>{"AppDataFolder",
-                                             &TSmeta9Information32Class::AppDataFolder},
+                                             &TSmeta9CustomInformationClass::AppDataFolder},
            std::pair<const char*, Operation>{"CommonDataFolder",
-                                             &TSmeta9Information32Class::CommonDataFolder},
+                                             &TSmeta9CustomInformationClass::CommonDataFolder},
            std::pair<const char*, Operation>{"MyFolderRoot",
-                                             &TSmeta9Information32Class::MyFolderRoot},
-           std::pair<const char*, Operation>{"ConnectionOptionsFilename",
-                                             &TSmeta9Information32Class::ConnectionOptionsFilename},
+                                             &TSmeta9CustomInformationClass::MyFolderRoot},
+           std::pair<const char*, Operation>{
+               "ConnectionOptionsFilename",
+               &TSmeta9CustomInformationClass::ConnectionOptionsFilename},
        }) {
     try {
       (client.*operation)();
@@ -211,7 +216,7 @@ class ClientFoldersTest : public testing::Test {
     FFolders.Set(platform::CSIDL_APPDATA_CODE, FTemp.Path("roaming"));
   }
 
-  const TSmeta9Information32Class& FClient = TSmeta9Information32::ClassInfo();
+  const TSmeta9CustomInformationClass& FClient = TSmeta9Information32::ClassInfo();
   test::TTempFolder FTemp;
   test::FakeSpecialFolders FFolders;
   platform::TScopedCurrent<platform::ISpecialFolders> FFoldersScope;

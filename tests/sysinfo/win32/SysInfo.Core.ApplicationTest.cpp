@@ -27,8 +27,8 @@ void PutClient(const std::string& location, int major) {
 
 class RealInstalledClientTest : public testing::Test {
  protected:
-  const TSmeta9Information32Class& FClient32 = TSmeta9Information32::ClassInfo();
-  const TSmeta9Information64Class& FClient64 = TSmeta9Information64::ClassInfo();
+  const TSmeta9CustomInformationClass& FClient32 = TSmeta9Information32::ClassInfo();
+  const TSmeta9CustomInformationClass& FClient64 = TSmeta9Information64::ClassInfo();
   test::TTempFolder FTemp;
 };
 

@@ -1,8 +1,10 @@
+#include "options/Common.OptionsStorage.XML.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 
-#include "options/Common.OptionsStorage.XML.h"
+#include "common/Common.SysUtils.h"
 #include "options/Common.XMLUtils.h"
 #include "options/Kv_OptionsStorage.h"
 #include "platform/Files.h"
@@ -331,8 +333,7 @@ TEST_F(XmlOptionsStorageTest, SampleRoundTripsThroughAFile) {
 }
 
 TEST_F(XmlOptionsStorageTest, FilesWrittenByEitherXmlImplementationAreRead) {
-  const std::string program = platform::ProgramFileName();
-  const std::string folder = program.substr(0, program.find_last_of("\\/") + 1);
+  const std::string folder = ExtractFilePath(platform::ProgramFileName());
   for (const char* fixture : {"written-by-msxml.xml", "written-by-libxml2.xml"}) {
     SCOPED_TRACE(fixture);
     ASSERT_TRUE(platform::FileExists(folder + fixture));

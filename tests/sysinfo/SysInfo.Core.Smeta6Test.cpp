@@ -1,24 +1,15 @@
+#include "sysinfo/SysInfo.Core.Smeta6.h"
+
 #include <gtest/gtest.h>
 
-#include "options/Common.XMLUtils.h"
+#include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "support/FakeShellFolders.h"
 #include "support/TempFolder.h"
-#include "sysinfo/SysInfo.Core.CommonUtils.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
 
 namespace kv {
 namespace {
-
-TEST(GetNodeAttributeTextTest, LineBreaksBecomeCrLf) {
-  const TXmlDocument document =
-      LoadXMLFromBytes("<r a=\"one&#13;&#10;two&#10;three&#13;four\" empty=\"\"/>");
-  const TXmlNode root = document.DocumentElement();
-  EXPECT_EQ(GetNodeAttributeText(root, "a"), "one\r\ntwo\r\nthree\rfour");
-  EXPECT_EQ(GetNodeAttributeText(root, "empty"), "");
-  EXPECT_EQ(GetNodeAttributeText(root, "absent"), "");
-  EXPECT_EQ(GetNodeAttributeText(TXmlNode(), "a"), "");
-}
 
 // Relocation files in the per-user settings folders of a temporary folder.
 class UserDataRelocationTest : public testing::Test {
@@ -44,7 +35,7 @@ class UserDataRelocationTest : public testing::Test {
   }
   void Write(const TSmeta6InformationClass& product, const std::string& xml) {
     const std::string file = product.UserDataFolderSettingFilename();
-    platform::ForceDirectories(file.substr(0, file.rfind('\\')));
+    platform::ForceDirectories(ExtractFileDir(file));
     test::WriteFileBytes(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + xml);
   }
 
