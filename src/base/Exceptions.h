@@ -61,7 +61,7 @@ class EOSError : public Exception {
   uint32_t FErrorCode;
 };
 
-// A programming error: raises EAssertionFailed naming the source module as the system names it
+// A programming error: raises EAssertionFailed naming the source module by its library path
 // ("lib\Common\Common.Classes") and the line, unless the condition holds.
 void Assert(bool condition, const char* module, int line, const std::string& message = {});
 

@@ -1,6 +1,6 @@
 #pragma once
-// printf-style formatting into std::string, as the system's message formats are written
-// ("%s", "%d"). std::string arguments may be passed as they are.
+// printf-style formatting into std::string, in which the message formats are written ("%s",
+// "%d"). std::string arguments may be passed as they are.
 
 #include <cstdio>
 #include <string>

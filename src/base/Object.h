@@ -48,8 +48,8 @@ class TObject {
   }
 
 // Result codes of QueryInterface.
-constexpr int32_t S_OK_CODE = 0;
-constexpr int32_t E_NOINTERFACE_CODE = static_cast<int32_t>(0x80004002u);
+constexpr int32_t kResultOk = 0;
+constexpr int32_t kResultNoInterface = static_cast<int32_t>(0x80004002u);
 
 // The count behind interface references. It lives apart from the object's C++ lifetime where an
 // object's memory may outlive its destructor (persistent objects), so that releasing a reference
@@ -146,7 +146,7 @@ class IObjectDestroyer : public IInterface {
 template <class J, class I>
 TIntfPtr<J> Supports(const TIntfPtr<I>& intf) {
   void* obj = nullptr;
-  if (!intf || intf->QueryInterface(J::IID, &obj) != S_OK_CODE || obj == nullptr) {
+  if (!intf || intf->QueryInterface(J::IID, &obj) != kResultOk || obj == nullptr) {
     return {};
   }
   return TIntfPtr<J>(static_cast<J*>(obj));

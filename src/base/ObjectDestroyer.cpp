@@ -23,10 +23,10 @@ TObject* TObjectDestroyer::TakeTarget() noexcept {
 int32_t TObjectDestroyer::QueryInterface(const TGUID& iid, void** obj) noexcept {
   if (iid == IInterface::IID || iid == IObjectDestroyer::IID) {
     *obj = static_cast<IObjectDestroyer*>(this);
-    return S_OK_CODE;
+    return kResultOk;
   }
   *obj = nullptr;
-  return E_NOINTERFACE_CODE;
+  return kResultNoInterface;
 }
 
 int32_t TObjectDestroyer::_AddRef() noexcept {

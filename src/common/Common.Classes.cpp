@@ -181,7 +181,7 @@ void TFlexibleInterfacedObject::Free() {
 
 int32_t TFlexibleInterfacedObject::QueryInterface(const TGUID& iid, void** obj) noexcept {
   *obj = nullptr;
-  return GetInterface(iid, obj) ? S_OK_CODE : E_NOINTERFACE_CODE;
+  return GetInterface(iid, obj) ? kResultOk : kResultNoInterface;
 }
 
 TFlexibleInterfacedObject::TLifetime& TFlexibleInterfacedObject::RefCount() noexcept {

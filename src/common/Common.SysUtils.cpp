@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/Rtti.h"
-#include "common/Common.SysUtils.CharBuffer.h"
+#include "common/CharBuffer.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
@@ -49,89 +49,89 @@ std::string JoinRange(It first, It last, std::string_view delimiter) {
 
 // ---- TStringUtils ----
 
-std::string TStringUtils::Join(std::initializer_list<std::string_view> Strings,
-                               std::string_view Delimiter) {
-  return JoinRange(Strings.begin(), Strings.end(), Delimiter);
+std::string TStringUtils::Join(std::initializer_list<std::string_view> strings,
+                               std::string_view delimiter) {
+  return JoinRange(strings.begin(), strings.end(), delimiter);
 }
 
-std::string TStringUtils::Join(std::span<const std::string> Strings, std::string_view Delimiter) {
-  return JoinRange(Strings.begin(), Strings.end(), Delimiter);
+std::string TStringUtils::Join(std::span<const std::string> strings, std::string_view delimiter) {
+  return JoinRange(strings.begin(), strings.end(), delimiter);
 }
 
-std::string TStringUtils::Join(std::span<const std::string> Strings, int Index, int Count,
-                               std::string_view Delimiter) {
-  const int64_t size = static_cast<int64_t>(Strings.size());
-  const int64_t first = std::clamp<int64_t>(Index, 0, size);
-  const int64_t last = std::clamp<int64_t>(first + Count, first, size);
-  return JoinRange(Strings.begin() + first, Strings.begin() + last, Delimiter);
+std::string TStringUtils::Join(std::span<const std::string> strings, int index, int count,
+                               std::string_view delimiter) {
+  const int64_t size = static_cast<int64_t>(strings.size());
+  const int64_t first = std::clamp<int64_t>(index, 0, size);
+  const int64_t last = std::clamp<int64_t>(first + count, first, size);
+  return JoinRange(strings.begin() + first, strings.begin() + last, delimiter);
 }
 
-std::string TStringUtils::CharToOemA(std::string_view AWin) {
-  return platform::AnsiToOem(AWin);
+std::string TStringUtils::CharToOemA(std::string_view winText) {
+  return platform::AnsiToOem(winText);
 }
 
-std::string TStringUtils::OemToCharA(std::string_view OemStr) {
-  return platform::OemToAnsi(OemStr);
+std::string TStringUtils::OemToCharA(std::string_view oemText) {
+  return platform::OemToAnsi(oemText);
 }
 
-bool TStringUtils::CharIsNumeric(char AChar, bool IncludeMinus) {
-  return (AChar >= '0' && AChar <= '9') || (IncludeMinus && AChar == '-');
+bool TStringUtils::CharIsNumeric(char ch, bool includeMinus) {
+  return (ch >= '0' && ch <= '9') || (includeMinus && ch == '-');
 }
 
-bool TStringUtils::CharIsNumeric(char16_t AChar, bool IncludeMinus) {
-  return AChar <= 0xFF && CharIsNumeric(static_cast<char>(AChar), IncludeMinus);
+bool TStringUtils::CharIsNumeric(char16_t ch, bool includeMinus) {
+  return ch <= 0xFF && CharIsNumeric(static_cast<char>(ch), includeMinus);
 }
 
-std::string TStringUtils::AddLeadingChars(const std::string& s, int ResLength,
-                                          char16_t CharForAdd) {
-  const int64_t missing = int64_t{ResLength} - static_cast<int64_t>(platform::Utf16Length(s));
+std::string TStringUtils::AddLeadingChars(const std::string& s, int resLength,
+                                          char16_t charForAdd) {
+  const int64_t missing = int64_t{resLength} - static_cast<int64_t>(platform::Utf16Length(s));
   std::string result;
-  const std::string fill = CharToUtf8(CharForAdd);
+  const std::string fill = CharToUtf8(charForAdd);
   for (int64_t i = 0; i < missing; ++i) {
     result += fill;
   }
   return result + s;
 }
 
-std::string TStringUtils::AddLeadingChars(const std::string& s, int ResLength, char CharForAdd) {
-  const int64_t missing = int64_t{ResLength} - static_cast<int64_t>(s.size());
-  return missing > 0 ? std::string(static_cast<size_t>(missing), CharForAdd) + s : s;
+std::string TStringUtils::AddLeadingChars(const std::string& s, int resLength, char charForAdd) {
+  const int64_t missing = int64_t{resLength} - static_cast<int64_t>(s.size());
+  return missing > 0 ? std::string(static_cast<size_t>(missing), charForAdd) + s : s;
 }
 
-std::string TStringUtils::DropLastChar(const std::string& s, char16_t LastChar) {
-  const std::string c = CharToUtf8(LastChar);
+std::string TStringUtils::DropLastChar(const std::string& s, char16_t lastChar) {
+  const std::string c = CharToUtf8(lastChar);
   return s.ends_with(c) ? s.substr(0, s.size() - c.size()) : s;
 }
 
-std::string TStringUtils::DropFirstChar(const std::string& s, char16_t FirstChar) {
-  return DropFirstStr(s, CharToUtf8(FirstChar));
+std::string TStringUtils::DropFirstChar(const std::string& s, char16_t firstChar) {
+  return DropFirstStr(s, CharToUtf8(firstChar));
 }
 
-std::string TStringUtils::DropFirstStr(const std::string& s, std::string_view FirstStr) {
-  return s.starts_with(FirstStr) ? s.substr(FirstStr.size()) : s;
+std::string TStringUtils::DropFirstStr(const std::string& s, std::string_view firstStr) {
+  return s.starts_with(firstStr) ? s.substr(firstStr.size()) : s;
 }
 
-std::string TStringUtils::AddFirstStr(const std::string& s, std::string_view FirstStr) {
-  return s.starts_with(FirstStr) ? s : std::string(FirstStr) + s;
+std::string TStringUtils::AddFirstStr(const std::string& s, std::string_view firstStr) {
+  return s.starts_with(firstStr) ? s : std::string(firstStr) + s;
 }
 
-std::string TStringUtils::AddLastChar(const std::string& s, char16_t LastChar) {
-  const std::string c = CharToUtf8(LastChar);
+std::string TStringUtils::AddLastChar(const std::string& s, char16_t lastChar) {
+  const std::string c = CharToUtf8(lastChar);
   return s.empty() || s.ends_with(c) ? s : s + c;
 }
 
 // ---- replacements ----
 
-std::string ReplaceChar(const std::string& S, char16_t OldChar, char16_t NewChar,
-                        TReplaceFlags Flags) {
-  std::u16string text = Utf8ToUtf16(S);
-  const bool ignoreCase = (Flags & rfIgnoreCase) != 0;
+std::string ReplaceChar(const std::string& s, char16_t oldChar, char16_t newChar,
+                        TReplaceFlags flags) {
+  std::u16string text = Utf8ToUtf16(s);
+  const bool ignoreCase = (flags & rfIgnoreCase) != 0;
   const std::u16string search = ignoreCase ? UpperCase16(text) : text;
-  const char16_t old = ignoreCase ? UpperCase16(std::u16string_view(&OldChar, 1))[0] : OldChar;
+  const char16_t old = ignoreCase ? UpperCase16(std::u16string_view(&oldChar, 1))[0] : oldChar;
   for (size_t i = 0; i < text.size(); ++i) {
     if (search[i] == old) {
-      text[i] = NewChar;
-      if ((Flags & rfReplaceAll) == 0) {
+      text[i] = newChar;
+      if ((flags & rfReplaceAll) == 0) {
         break;
       }
     }
@@ -139,18 +139,18 @@ std::string ReplaceChar(const std::string& S, char16_t OldChar, char16_t NewChar
   return Utf16ToUtf8(text);
 }
 
-std::string StringReplace(const std::string& S, const std::string& OldPattern,
-                          const std::string& NewPattern, TReplaceFlags Flags) {
-  const std::u16string old16 = Utf8ToUtf16(OldPattern);
-  const std::u16string new16 = Utf8ToUtf16(NewPattern);
+std::string StringReplace(const std::string& s, const std::string& oldPattern,
+                          const std::string& newPattern, TReplaceFlags flags) {
+  const std::u16string old16 = Utf8ToUtf16(oldPattern);
+  const std::u16string new16 = Utf8ToUtf16(newPattern);
   if (old16.empty()) {
-    return S;
+    return s;
   }
   if (old16.size() == 1 && new16.size() == 1) {
-    return ReplaceChar(S, old16[0], new16[0], Flags);
+    return ReplaceChar(s, old16[0], new16[0], flags);
   }
-  const std::u16string text = Utf8ToUtf16(S);
-  const bool ignoreCase = (Flags & rfIgnoreCase) != 0;
+  const std::u16string text = Utf8ToUtf16(s);
+  const bool ignoreCase = (flags & rfIgnoreCase) != 0;
   const std::u16string search = ignoreCase ? UpperCase16(text) : text;
   const std::u16string pattern = ignoreCase ? UpperCase16(old16) : old16;
 
@@ -161,7 +161,7 @@ std::string StringReplace(const std::string& S, const std::string& OldPattern,
     buffer.Append(std::u16string_view(text).substr(pos, found - pos));
     buffer.Append(new16);
     pos = found + pattern.size();
-    if ((Flags & rfReplaceAll) == 0) {
+    if ((flags & rfReplaceAll) == 0) {
       break;
     }
   }
@@ -172,19 +172,19 @@ std::string StringReplace(const std::string& S, const std::string& OldPattern,
 
 // ---- paths and searches ----
 
-std::string PathJoin(std::initializer_list<std::string_view> Parts, char Separator) {
+std::string PathJoin(std::initializer_list<std::string_view> parts, char separator) {
   std::string result;
-  for (std::string_view part : Parts) {
+  for (std::string_view part : parts) {
     if (part.empty()) {
       continue;
     }
     if (!result.empty()) {
-      const bool endsWith = result.back() == Separator;
-      const bool startsWith = part.front() == Separator;
+      const bool endsWith = result.back() == separator;
+      const bool startsWith = part.front() == separator;
       if (endsWith && startsWith) {
         part.remove_prefix(1);
       } else if (!endsWith && !startsWith) {
-        result += Separator;
+        result += separator;
       }
     }
     result += part;
@@ -192,63 +192,63 @@ std::string PathJoin(std::initializer_list<std::string_view> Parts, char Separat
   return result;
 }
 
-std::string PathJoin(std::string_view Part1, std::string_view Part2, char Separator) {
-  return PathJoin({Part1, Part2}, Separator);
+std::string PathJoin(std::string_view part1, std::string_view part2, char separator) {
+  return PathJoin({part1, part2}, separator);
 }
 
-std::string IncludeTrailingBackslash(const std::string& Path) {
-  return !Path.empty() && Path.back() == '\\' ? Path : Path + '\\';
+std::string IncludeTrailingBackslash(const std::string& path) {
+  return !path.empty() && path.back() == '\\' ? path : path + '\\';
 }
 
-std::string ExtractFilePath(const std::string& FileName) {
-  const size_t separator = FileName.find_last_of("\\/");
-  return separator == std::string::npos ? std::string() : FileName.substr(0, separator + 1);
+std::string ExtractFilePath(const std::string& fileName) {
+  const size_t separator = fileName.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : fileName.substr(0, separator + 1);
 }
 
-std::string ExtractFileDir(const std::string& FileName) {
-  const size_t separator = FileName.find_last_of("\\/");
-  return separator == std::string::npos ? std::string() : FileName.substr(0, separator);
+std::string ExtractFileDir(const std::string& fileName) {
+  const size_t separator = fileName.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : fileName.substr(0, separator);
 }
 
 std::string ExtractFileName(const std::string& fileName) {
   return fileName.substr(fileName.find_last_of("\\/") + 1);
 }
 
-bool IsEmptyStr(std::string_view S, bool ATrim) {
-  return (ATrim ? Trim(S) : S).empty();
+bool IsEmptyStr(std::string_view s, bool trim) {
+  return (trim ? Trim(s) : s).empty();
 }
 
-int IndexOfStr(std::string_view S, std::span<const std::string> Strings, bool CaseSensitive) {
-  for (size_t i = 0; i < Strings.size(); ++i) {
-    if (CaseSensitive ? Strings[i] == S : platform::SameTextLocale(Strings[i], S)) {
+int IndexOfStr(std::string_view s, std::span<const std::string> strings, bool caseSensitive) {
+  for (size_t i = 0; i < strings.size(); ++i) {
+    if (caseSensitive ? strings[i] == s : platform::SameTextLocale(strings[i], s)) {
       return static_cast<int>(i);
     }
   }
   return -1;
 }
 
-int PosIgnoreCase(const std::string& SubStr, const std::string& S) {
-  const std::u16string sub = UpperCase16(Utf8ToUtf16(SubStr));
+int PosIgnoreCase(const std::string& subStr, const std::string& s) {
+  const std::u16string sub = UpperCase16(Utf8ToUtf16(subStr));
   if (sub.empty()) {
     return 0;
   }
-  const size_t found = UpperCase16(Utf8ToUtf16(S)).find(sub);
+  const size_t found = UpperCase16(Utf8ToUtf16(s)).find(sub);
   return found == std::u16string::npos ? 0 : static_cast<int>(found) + 1;
 }
 
-TStringList SplitString(const std::string& S, const std::string& Delimiters, bool RemoveEmpty) {
+TStringList SplitString(const std::string& s, const std::string& delimiters, bool removeEmpty) {
   TStringList list;
-  const std::u16string text = Utf8ToUtf16(S);
+  const std::u16string text = Utf8ToUtf16(s);
   if (text.empty()) {
     return list;
   }
-  const std::u16string delimiters = Utf8ToUtf16(Delimiters);
+  const std::u16string delimiters16 = Utf8ToUtf16(delimiters);
   size_t start = 0;
   while (true) {
-    const size_t end = text.find_first_of(delimiters, start);
+    const size_t end = text.find_first_of(delimiters16, start);
     const std::u16string_view piece =
         std::u16string_view(text).substr(start, end == std::u16string::npos ? end : end - start);
-    if (!RemoveEmpty || !piece.empty()) {
+    if (!removeEmpty || !piece.empty()) {
       list.Add(Utf16ToUtf8(piece));
     }
     if (end == std::u16string::npos) {
@@ -285,41 +285,42 @@ int ShowMessageBox(uintptr_t Owner, const std::string& Text, const std::string& 
   return platform::CurrentMessageBoxes::Get().Show(Owner, Text, Caption, Type);
 }
 
-std::string NewGUIDString(bool WithBraces) {
+std::string NewGUIDString(bool withBraces) {
   TGUID guid;
   const int32_t result = platform::CreateGuid(guid);
   if (result != 0) {
     throw EAPICallError(platform::ResultCodeMessage(result));
   }
   std::string text = guid.ToString();
-  if (!WithBraces) {
+  if (!withBraces) {
     std::erase_if(text, [](char c) { return c == '{' || c == '}' || c == '-'; });
   }
   return text;
 }
 
-bool FindCmdLineSwitch(const std::vector<std::string>& Args, const std::string& Switch,
-                       std::string& Value, std::string_view Prefixes) {
-  const std::string wanted = platform::LowerCaseLocale(Trim(Switch));
-  Value.clear();
-  for (const std::string& arg : Args) {
+bool FindCmdLineSwitch(const std::vector<std::string>& args, const std::string& switchName,
+                       std::string& value, std::string_view prefixes) {
+  const std::string wanted = platform::LowerCaseLocale(Trim(switchName));
+  value.clear();
+  for (const std::string& arg : args) {
     const std::string lower = platform::LowerCaseLocale(arg);
     std::string_view rest = lower;
-    if (!Prefixes.empty()) {
-      if (rest.empty() || Prefixes.find(rest.front()) == std::string_view::npos) {
+    if (!prefixes.empty()) {
+      if (rest.empty() || prefixes.find(rest.front()) == std::string_view::npos) {
         continue;
       }
       rest.remove_prefix(1);
     }
     if (rest.starts_with(wanted)) {
-      Value = rest.substr(wanted.size());
+      value = rest.substr(wanted.size());
     }
   }
-  return !Value.empty();
+  return !value.empty();
 }
 
-bool FindCmdLineSwitch(const std::string& Switch, std::string& Value, std::string_view Prefixes) {
-  return FindCmdLineSwitch(platform::CommandLineArgs(), Switch, Value, Prefixes);
+bool FindCmdLineSwitch(const std::string& switchName, std::string& value,
+                       std::string_view prefixes) {
+  return FindCmdLineSwitch(platform::CommandLineArgs(), switchName, value, prefixes);
 }
 
 std::string_view Trim(std::string_view s) {

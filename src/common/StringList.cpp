@@ -114,7 +114,7 @@ void TStringList::SetDelimitedText(std::string_view text, char delimiter, char q
     if (pos < text.size() && text[pos] == delimiter) {
       ++pos;
       skipSpaces();
-      // A delimiter at the very end leaves one empty item, as the system reads it.
+      // A delimiter at the very end leaves one empty item.
       if (pos == text.size()) {
         Add({});
       }

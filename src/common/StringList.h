@@ -1,6 +1,6 @@
 #pragma once
 // An ordered list of texts, each with an optional object attached, and the delimited-text rules
-// by which the system writes and reads such lists as one line.
+// (quote character, delimiter) by which such lists are written and read as one line.
 
 #include <any>
 #include <string>

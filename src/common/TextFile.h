@@ -1,6 +1,6 @@
 #pragma once
-// Plain-text files as the system's text loader reads them: a byte-order mark selects UTF-8,
-// UTF-16LE or UTF-16BE, and text without one is in the ANSI code page.
+// Plain-text files: a byte-order mark selects UTF-8, UTF-16LE or UTF-16BE, and text without one
+// is in the ANSI code page.
 
 #include <string>
 #include <string_view>

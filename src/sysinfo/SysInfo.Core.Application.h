@@ -9,7 +9,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Rtti.h"
-#include "common/Common.SysUtils.FileVersion.h"
+#include "common/FileVersion.h"
 
 namespace kv {
 

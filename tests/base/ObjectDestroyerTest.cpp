@@ -47,9 +47,9 @@ TEST(ObjectDestroyerTest, QueryInterfaceAnswersOnlyItsTwoInterfaces) {
     int32_t Result;
   };
   const TCase cases[] = {
-      {"IInterface", IInterface::IID, S_OK_CODE},
-      {"IObjectDestroyer", IObjectDestroyer::IID, S_OK_CODE},
-      {"other", TGUID{0x11111111, 0x2222, 0x3333, {4, 4, 4, 4, 4, 4, 4, 4}}, E_NOINTERFACE_CODE},
+      {"IInterface", IInterface::IID, kResultOk},
+      {"IObjectDestroyer", IObjectDestroyer::IID, kResultOk},
+      {"other", TGUID{0x11111111, 0x2222, 0x3333, {4, 4, 4, 4, 4, 4, 4, 4}}, kResultNoInterface},
   };
   int destructions = 0;
   TIntfPtr<IObjectDestroyer> guard = (new TTracked(destructions))->AutoDestroy();
@@ -57,7 +57,7 @@ TEST(ObjectDestroyerTest, QueryInterfaceAnswersOnlyItsTwoInterfaces) {
     SCOPED_TRACE(c.Name);
     void* obj = &destructions;
     EXPECT_EQ(guard->QueryInterface(c.Iid, &obj), c.Result);
-    EXPECT_EQ(obj, c.Result == S_OK_CODE ? static_cast<void*>(guard.Get()) : nullptr);
+    EXPECT_EQ(obj, c.Result == kResultOk ? static_cast<void*>(guard.Get()) : nullptr);
   }
 
   // A reference obtained through Supports keeps the object as any other does.

@@ -186,9 +186,9 @@ TEST(FlexibleInterfacedObjectTest, QueryInterfaceAnswersTheClassInterfacesWithou
     int32_t Result;
   };
   const TCase cases[] = {
-      {"IInterface", IInterface::IID, S_OK_CODE},
-      {"own interface", IProbe::IID, S_OK_CODE},
-      {"other interface", IObjectDestroyer::IID, E_NOINTERFACE_CODE},
+      {"IInterface", IInterface::IID, kResultOk},
+      {"own interface", IProbe::IID, kResultOk},
+      {"other interface", IObjectDestroyer::IID, kResultNoInterface},
   };
   int destructions = 0;
   auto* probe = New<TCountedProbe>(destructions);
@@ -197,7 +197,7 @@ TEST(FlexibleInterfacedObjectTest, QueryInterfaceAnswersTheClassInterfacesWithou
     SCOPED_TRACE(c.Name);
     void* obj = &destructions;
     EXPECT_EQ(reference->QueryInterface(c.Iid, &obj), c.Result);
-    EXPECT_EQ(obj != nullptr, c.Result == S_OK_CODE);
+    EXPECT_EQ(obj != nullptr, c.Result == kResultOk);
     EXPECT_EQ(probe->RefCount().RefCount(), 1);
   }
 

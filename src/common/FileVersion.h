@@ -16,13 +16,13 @@ struct TDigitalFileVersionInfo {
   int32_t Release = 0;
   int32_t Build = 0;
 
-  static TDigitalFileVersionInfo Create(int32_t AMajor, int32_t AMinor, int32_t ARelease,
-                                        int32_t ABuild);
+  static TDigitalFileVersionInfo Create(int32_t major, int32_t minor, int32_t release,
+                                        int32_t build);
   // The file's version; all zero when it has no version resource.
-  static TDigitalFileVersionInfo CreateFromFile(const std::string& AFilename);
+  static TDigitalFileVersionInfo CreateFromFile(const std::string& fileName);
   // "Major.Minor[.Release[.Build]]"; raises Exception naming the text when a piece is not an
   // integer.
-  static TDigitalFileVersionInfo Parse(const std::string& S);
+  static TDigitalFileVersionInfo Parse(const std::string& text);
 
   // "Major.Minor.Release"
   std::string ShortVerAsString() const;
@@ -31,23 +31,23 @@ struct TDigitalFileVersionInfo {
   // Major in the top byte, Minor in the next, Release in the low 16 bits; Build left out.
   uint32_t AsCardinal() const;
 
-  // A − B of the first differing number (Major, Minor, Release, Build); 0 when equal. Kept in 64
+  // a − b of the first differing number (Major, Minor, Release, Build); 0 when equal. Kept in 64
   // bits so that the sign is right for any two versions.
-  static int64_t Compare(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B);
-  friend bool operator==(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) {
-    return Compare(A, B) == 0;
+  static int64_t Compare(const TDigitalFileVersionInfo& a, const TDigitalFileVersionInfo& b);
+  friend bool operator==(const TDigitalFileVersionInfo& a, const TDigitalFileVersionInfo& b) {
+    return Compare(a, b) == 0;
   }
-  friend bool operator<(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) {
-    return Compare(A, B) < 0;
+  friend bool operator<(const TDigitalFileVersionInfo& a, const TDigitalFileVersionInfo& b) {
+    return Compare(a, b) < 0;
   }
-  friend bool operator<=(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) {
-    return Compare(A, B) <= 0;
+  friend bool operator<=(const TDigitalFileVersionInfo& a, const TDigitalFileVersionInfo& b) {
+    return Compare(a, b) <= 0;
   }
-  friend bool operator>(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) {
-    return Compare(A, B) > 0;
+  friend bool operator>(const TDigitalFileVersionInfo& a, const TDigitalFileVersionInfo& b) {
+    return Compare(a, b) > 0;
   }
-  friend bool operator>=(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) {
-    return Compare(A, B) >= 0;
+  friend bool operator>=(const TDigitalFileVersionInfo& a, const TDigitalFileVersionInfo& b) {
+    return Compare(a, b) >= 0;
   }
 };
 
@@ -76,7 +76,7 @@ struct TFileVersionInfo {
 
   // Fills the record from the file's version resource; false (the record cleared) when the file
   // or its resource is missing.
-  bool ReadFromFile(const std::string& FileName);
+  bool ReadFromFile(const std::string& fileName);
 };
 
 }  // namespace kv

@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.CharBuffer.h"
+#include "common/CharBuffer.h"
 
 #include <algorithm>
 

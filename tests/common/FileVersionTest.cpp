@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.FileVersion.h"
+#include "common/FileVersion.h"
 
 #include <gtest/gtest.h>
 

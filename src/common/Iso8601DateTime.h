@@ -11,8 +11,8 @@ namespace kv {
 // the first day and midnight; a fraction of a second is accepted and dropped; a time-zone
 // designator ("Z", "+03:00") is accepted but not applied. False for a malformed text; raises
 // Exception for a duration ("P..."), which is not supported.
-bool TryISO8601ToDateTime(const std::string& S, TDateTime& Value);
-// The same, with Default for a malformed text.
-TDateTime ISO8601ToDateTimeDef(const std::string& S, TDateTime Default);
+bool TryISO8601ToDateTime(const std::string& text, TDateTime& value);
+// The same, with defaultValue for a malformed text.
+TDateTime ISO8601ToDateTimeDef(const std::string& text, TDateTime defaultValue);
 
 }  // namespace kv

@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.DateTime.h"
+#include "common/Iso8601DateTime.h"
 
 #include <chrono>
 #include <string_view>
@@ -31,8 +31,7 @@ bool IsValidRest(std::string_view rest) {
          IsDigit(rest[2]) && rest[3] == ':' && IsDigit(rest[4]) && IsDigit(rest[5]);
 }
 
-// The system's date-time: days since 30 December 1899, the time of day as the fraction (taken
-// away from the day number before that date, as the system encodes it).
+// The OLE Automation date of a checked calendar date and time of day.
 bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                        TDateTime& value) {
   using namespace std::chrono;
@@ -49,11 +48,11 @@ bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int s
 
 }  // namespace
 
-bool TryISO8601ToDateTime(const std::string& S, TDateTime& Value) {
-  if (S.find('P') != std::string::npos) {
+bool TryISO8601ToDateTime(const std::string& text, TDateTime& value) {
+  if (text.find('P') != std::string::npos) {
     throw Exception("Не поддерживаются промежутки времени");
   }
-  if (S.empty()) {
+  if (text.empty()) {
     return false;
   }
   // Year, month, day, hour, minute, second with their defaults and widths.
@@ -62,10 +61,10 @@ bool TryISO8601ToDateTime(const std::string& S, TDateTime& Value) {
   size_t pos = 0;
   for (size_t i = 0; i < std::size(parts); ++i) {
     size_t start = pos;
-    while (start < S.size() && !IsDigit(S[start])) {
+    while (start < text.size() && !IsDigit(text[start])) {
       ++start;
     }
-    if (S.size() - start < widths[i]) {
+    if (text.size() - start < widths[i]) {
       if (i == 0) {
         return false;
       }
@@ -73,21 +72,21 @@ bool TryISO8601ToDateTime(const std::string& S, TDateTime& Value) {
     }
     int number = 0;
     for (size_t k = start; k < start + widths[i]; ++k) {
-      if (!IsDigit(S[k])) {
+      if (!IsDigit(text[k])) {
         return false;
       }
-      number = number * 10 + (S[k] - '0');
+      number = number * 10 + (text[k] - '0');
     }
     parts[i] = number;
     pos = start + widths[i];
   }
-  return IsValidRest(std::string_view(S).substr(pos)) &&
-         TryEncodeDateTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], Value);
+  return IsValidRest(std::string_view(text).substr(pos)) &&
+         TryEncodeDateTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], value);
 }
 
-TDateTime ISO8601ToDateTimeDef(const std::string& S, TDateTime Default) {
+TDateTime ISO8601ToDateTimeDef(const std::string& text, TDateTime defaultValue) {
   TDateTime value = 0;
-  return TryISO8601ToDateTime(S, value) ? value : Default;
+  return TryISO8601ToDateTime(text, value) ? value : defaultValue;
 }
 
 }  // namespace kv

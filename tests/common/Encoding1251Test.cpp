@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.Encoding1251.h"
+#include "common/Encoding1251.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.DateTime.h"
+#include "common/Iso8601DateTime.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ TEST(ISO8601Test, ReadsTheFormsAsWritten) {
       {"2000-01-01T12", k2000 + 0.5},
       {"2000-01-01 06:00", k2000 + 0.25},
       {"1899-12-30", 0},
-      // Before the day zero the time of day counts away from it, as the system encodes it.
+      // Before the day zero the time of day counts away from it, as OLE Automation dates do.
       {"1899-12-29T06:00:00", -1.25},
   };
   for (const Case& c : cases) {

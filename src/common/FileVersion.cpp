@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.FileVersion.h"
+#include "common/FileVersion.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,8 +14,8 @@ KV_DEFINE_CLASS(TFileVersionInfo::Exception, "TFileVersionInfo.Exception", ::kv:
 
 namespace {
 
-// A decimal 32-bit integer with an optional sign, as the system's string-to-integer conversion
-// reads it.
+// A decimal 32-bit integer with an optional sign and nothing around it; anything else is a
+// conversion error.
 int32_t StrToInt(const std::string& s) {
   const char* first = s.data();
   const char* last = s.data() + s.size();
@@ -46,27 +46,27 @@ constexpr const char* kDefaultLanguage = "040904E4";
 
 // ---- TDigitalFileVersionInfo ----
 
-TDigitalFileVersionInfo TDigitalFileVersionInfo::Create(int32_t AMajor, int32_t AMinor,
-                                                        int32_t ARelease, int32_t ABuild) {
-  return {AMajor, AMinor, ARelease, ABuild};
+TDigitalFileVersionInfo TDigitalFileVersionInfo::Create(int32_t major, int32_t minor,
+                                                        int32_t release, int32_t build) {
+  return {major, minor, release, build};
 }
 
-TDigitalFileVersionInfo TDigitalFileVersionInfo::CreateFromFile(const std::string& AFilename) {
+TDigitalFileVersionInfo TDigitalFileVersionInfo::CreateFromFile(const std::string& fileName) {
   TFileVersionInfo info;
-  info.ReadFromFile(AFilename);
+  info.ReadFromFile(fileName);
   return info.DigitalFileVersion;
 }
 
-TDigitalFileVersionInfo TDigitalFileVersionInfo::Parse(const std::string& S) {
+TDigitalFileVersionInfo TDigitalFileVersionInfo::Parse(const std::string& text) {
   try {
-    std::vector<std::string> pieces = SplitAtDots(S);
+    std::vector<std::string> pieces = SplitAtDots(text);
     // Major and Minor are required: a missing Minor reads as an empty, invalid number.
     pieces.resize(std::max<size_t>(pieces.size(), 2));
     const auto optional = [&](size_t i) { return i < pieces.size() ? StrToInt(pieces[i]) : 0; };
     return {StrToInt(pieces[0]), StrToInt(pieces[1]), optional(2), optional(3)};
   } catch (const EConvertError& e) {
-    throw ::kv::Exception::CreateFmt("Ошибка при парсинге строки версии \"%s\". Исключение: %s", S,
-                                     e.Message());
+    throw ::kv::Exception::CreateFmt("Ошибка при парсинге строки версии \"%s\". Исключение: %s",
+                                     text, e.Message());
   }
 }
 
@@ -83,12 +83,12 @@ uint32_t TDigitalFileVersionInfo::AsCardinal() const {
          (static_cast<uint32_t>(Release) & 0xFFFF);
 }
 
-int64_t TDigitalFileVersionInfo::Compare(const TDigitalFileVersionInfo& A,
-                                         const TDigitalFileVersionInfo& B) {
+int64_t TDigitalFileVersionInfo::Compare(const TDigitalFileVersionInfo& a,
+                                         const TDigitalFileVersionInfo& b) {
   for (const auto field : {&TDigitalFileVersionInfo::Major, &TDigitalFileVersionInfo::Minor,
                            &TDigitalFileVersionInfo::Release, &TDigitalFileVersionInfo::Build}) {
-    if (A.*field != B.*field) {
-      return int64_t{A.*field} - B.*field;
+    if (a.*field != b.*field) {
+      return int64_t{a.*field} - b.*field;
     }
   }
   return 0;
@@ -96,13 +96,13 @@ int64_t TDigitalFileVersionInfo::Compare(const TDigitalFileVersionInfo& A,
 
 // ---- TFileVersionInfo ----
 
-bool TFileVersionInfo::ReadFromFile(const std::string& FileName) {
+bool TFileVersionInfo::ReadFromFile(const std::string& fileName) {
   *this = {};
-  if (!platform::FileExists(FileName)) {
+  if (!platform::FileExists(fileName)) {
     return false;
   }
   const std::unique_ptr<platform::IVersionResource> resource =
-      platform::CurrentFileVersionResources::Get().Load(FileName);
+      platform::CurrentFileVersionResources::Get().Load(fileName);
   if (!resource) {
     return false;
   }
@@ -146,7 +146,7 @@ bool TFileVersionInfo::ReadFromFile(const std::string& FileName) {
   Comments = value("Comments");
   FileVersion = DigitalFileVersion.AsString();
 
-  if (const auto found = platform::FindFile(FileName)) {
+  if (const auto found = platform::FindFile(fileName)) {
     ModifiedDate = found->LastWriteTime;
     FileSize = static_cast<uint32_t>(found->Size);
   }

@@ -1,4 +1,4 @@
-#include "common/Common.SysUtils.Nullable.h"
+#include "common/Nullable.h"
 
 #include <gtest/gtest.h>
 
