@@ -49,7 +49,8 @@ std::string ReadRequiredAttribute(const TXmlNode& node, const std::string& name,
 int32_t ReadAttributeInteger(const TXmlNode& node, const std::string& name, int32_t defaultValue);
 // "true"/"false" in any case, or a number (0 is false); other text raises EConvertError.
 bool ReadAttributeBoolean(const TXmlNode& node, const std::string& name, bool defaultValue);
-// The user's number format; text that does not parse gives defaultValue.
+// A decimal number with the user's decimal separator; text that does not parse gives
+// defaultValue.
 long double ReadAttributeFloat(const TXmlNode& node, const std::string& name,
                                long double defaultValue);
 
