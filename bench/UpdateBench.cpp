@@ -52,7 +52,7 @@ class HeadlessTree final : public app::ICheckedTree {
   void MakeTopItem(TTreeNode) override {}
   void SetCheckBox(bool) override {}
   void SetOnCheck(app::TOnCheckEvent) override {}
-  void SetImageList(uintptr_t) override {}
+  void SetImageList(platform::TImageListHandle) override {}
 
  private:
   static TTreeNode Node(int number) {
@@ -81,9 +81,9 @@ class HeadlessView final : public app::IEasySetupView {
   void SetProgressMax(TControl, int) override {}
   void SetProgress(TControl, int) override {}
   void StepProgress(TControl) override {}
-  int ShowMessage(const std::string& text, unsigned) override {
+  platform::TMessageAnswer ShowMessage(const std::string& text, platform::TMessageKind) override {
     std::cerr << text << '\n';
-    return platform::ID_OK_CODE;
+    return platform::TMessageAnswer::Ok;
   }
   void ProcessMessages() override {
     const Clock::time_point now = Clock::now();
@@ -100,7 +100,7 @@ class HeadlessView final : public app::IEasySetupView {
   }
   void Close() override {}
   [[noreturn]] void Halt(int exitCode) override { std::exit(exitCode); }
-  uintptr_t Handle() const override { return 0; }
+  platform::TWindowHandle Handle() const override { return platform::TWindowHandle::None; }
   app::ICheckedTree& Tree() override { return FTree; }
 
   void Start() { FLast = Clock::now(); }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/Shell.h"
+
 namespace kv::app {
 
 // A colour in the window system's blue-green-red encoding; a top byte 0xFF marks a system colour.
@@ -74,8 +76,8 @@ class ICheckedTree {
 
   virtual void SetCheckBox(bool shown) = 0;
   virtual void SetOnCheck(TOnCheckEvent handler) = 0;
-  // Draws the nodes' icons from this image list (a window-system handle).
-  virtual void SetImageList(uintptr_t imageList) = 0;
+  // Draws the nodes' icons from this image list.
+  virtual void SetImageList(platform::TImageListHandle imageList) = 0;
 };
 
 // The wizard's window.
@@ -101,16 +103,17 @@ class IEasySetupView {
   virtual void StepProgress(TControl bar) = 0;
 
   // A message box owned by the window with the application title as caption; answers the
-  // button pressed (platform::ID_YES_CODE and so on). type holds platform::MB_* codes.
-  virtual int ShowMessage(const std::string& text, unsigned type) = 0;
+  // button pressed.
+  virtual platform::TMessageAnswer ShowMessage(const std::string& text,
+                                               platform::TMessageKind kind) = 0;
   // Lets pending window messages run; the wizard's handlers may run inside.
   virtual void ProcessMessages() = 0;
   // Closes the window as the title bar's close button would: through the close query.
   virtual void Close() = 0;
   // Ends the process at once with the exit code.
   [[noreturn]] virtual void Halt(int exitCode) = 0;
-  // The window's handle, the owner of the shell's file operations; 0 when there is none.
-  virtual uintptr_t Handle() const = 0;
+  // The window's handle, the owner of the shell's file operations; None when there is none.
+  virtual platform::TWindowHandle Handle() const = 0;
 
   virtual ICheckedTree& Tree() = 0;
 };

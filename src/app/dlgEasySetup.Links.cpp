@@ -64,7 +64,7 @@ std::string DesktopFolder() {
   if (desktop && !desktop->empty()) {
     return *desktop;
   }
-  return platform::CurrentSpecialFolders::Get().GetPath(platform::CSIDL_DESKTOPDIRECTORY_CODE);
+  return platform::CurrentSpecialFolders::Get().GetPath(platform::TSpecialFolder::Desktop);
 }
 
 std::string ExtractFileName(const std::string& path) {

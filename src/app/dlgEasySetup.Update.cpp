@@ -81,8 +81,9 @@ void TfrmEasySetup::RunUpdate() {
 
   const auto& client = TSmeta9Information32::ClassInfo();
   if (!client.IsApplicationInstalled()) {
-    FView.ShowMessage("Не удалось обнаружить установленную версию КАЛВОР Сметы версии 2018",
-                      platform::MB_OK_CODE | platform::MB_ICONERROR_CODE);
+    FView.ShowMessage(
+        "Не удалось обнаружить установленную версию КАЛВОР Сметы версии 2018",
+        platform::TMessageKind{platform::TMessageButtons::Ok, platform::TMessageIcon::Error});
     StartInstall = false;
     FView.SetVisible(TControl::memStatus, false);
     FView.SetVisible(TControl::lblStatus, false);
@@ -253,18 +254,21 @@ bool TfrmEasySetup::CopyPackageFile(const std::string& source, const std::string
     const auto sourceFile =
         platform::TryOpenFile(source, TFileOpenMode::OpenRead, TFileShare::DenyWrite, code);
     if (!sourceFile) {
-      FView.ShowMessage("Step: 1 - " + platform::SystemErrorMessage(code), platform::MB_OK_CODE);
+      FView.ShowMessage("Step: 1 - " + platform::SystemErrorMessage(code),
+                        platform::TMessageKind{});
     } else {
       const int64_t size = sourceFile->Size();
       const auto targetFile =
           platform::TryOpenFile(target, TFileOpenMode::OpenOrCreate, TFileShare::DenyRead, code);
       if (!targetFile) {
-        FView.ShowMessage("Step: 2 - " + platform::SystemErrorMessage(code), platform::MB_OK_CODE);
+        FView.ShowMessage("Step: 2 - " + platform::SystemErrorMessage(code),
+                          platform::TMessageKind{});
       } else if (size == 0) {
         // Nothing to map: the empty target already holds the source's bytes.
         copied = true;
       } else if (const auto mapping = sourceFile->MapReadOnly(code); !mapping) {
-        FView.ShowMessage("Step: 3 - " + platform::SystemErrorMessage(code), platform::MB_OK_CODE);
+        FView.ShowMessage("Step: 3 - " + platform::SystemErrorMessage(code),
+                          platform::TMessageKind{});
       } else {
         copied = CopyMappedChunks(*mapping, *targetFile, size) != -1;
       }
@@ -278,7 +282,7 @@ bool TfrmEasySetup::CopyPackageFile(const std::string& source, const std::string
           }
         } catch (const EOSError& error) {
           FView.ShowMessage("Step: 2 - " + platform::SystemErrorMessage(error.ErrorCode()),
-                            platform::MB_OK_CODE);
+                            platform::TMessageKind{});
           copied = false;
         }
       }
@@ -308,7 +312,7 @@ int32_t TfrmEasySetup::CopyMappedChunks(platform::IFileMapping& mapping,
     if (!view) {
       FView.ShowMessage(
           platform::SystemErrorMessage(code) + ChunkPosition(offset, length, chunkSize, size),
-          platform::MB_OK_CODE);
+          platform::TMessageKind{});
       return -1;
     }
     try {
@@ -316,7 +320,7 @@ int32_t TfrmEasySetup::CopyMappedChunks(platform::IFileMapping& mapping,
     } catch (const EOSError& error) {
       FView.ShowMessage("Ошибка при записи:\r\n" + platform::SystemErrorMessage(error.ErrorCode()) +
                             ChunkPosition(offset, length, chunkSize, size),
-                        platform::MB_OK_CODE);
+                        platform::TMessageKind{});
       return -1;
     }
     view.reset();
@@ -358,7 +362,7 @@ void TfrmEasySetup::RestoreBackups() {
     }
     const int32_t result =
         shell.Move(FView.Handle(), backup + "*.*", target,
-                   platform::FOF_NOCONFIRMATION_CODE | platform::FOF_ALLOWUNDO_CODE);
+                   platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true});
     if (result < 0) {
       throw platform::OSError(static_cast<uint32_t>(result));
     }

@@ -14,8 +14,8 @@ namespace {
 const char* const ClientMutexName = "KalvorSmeta_client";
 
 // Both confirmations offer Yes and No, with No as the default so that a stray Enter keeps going.
-constexpr unsigned QuestionType =
-    platform::MB_YESNO_CODE | platform::MB_ICONQUESTION_CODE | platform::MB_DEFBUTTON2_CODE;
+constexpr platform::TMessageKind QuestionType = platform::TMessageKind{
+    platform::TMessageButtons::YesNo, platform::TMessageIcon::Question, true};
 
 bool IsRollbackPage(TPageState state) {
   return state == TPageState::psCopyData || state == TPageState::psShortCuts;
@@ -31,7 +31,7 @@ void TfrmEasySetup::FormCreate() {
   if (platform::CurrentNamedMutexes::Get().Exists(ClientMutexName)) {
     FView.ShowMessage(
         "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.",
-        platform::MB_OK_CODE | platform::MB_ICONWARNING_CODE);
+        platform::TMessageKind{platform::TMessageButtons::Ok, platform::TMessageIcon::Warning});
     FView.Halt(0);
   }
   FPageState = TPageState::psHello;
@@ -164,14 +164,14 @@ void TfrmEasySetup::Image2Click() {
   }
   if (!StartInstall && !IsRollbackPage(FPageState)) {
     if (FView.ShowMessage("Закрыть утилиту экспресс обновления?", QuestionType) ==
-        platform::ID_YES_CODE) {
+        platform::TMessageAnswer::Yes) {
       CloseStatus = true;
       FView.Close();
     }
     return;
   }
   if (FView.ShowMessage("Отменить процесс экспресс обновления?", QuestionType) !=
-      platform::ID_YES_CODE) {
+      platform::TMessageAnswer::Yes) {
     return;
   }
   // Here the page is the copy or the shortcut page (the copy only runs on the former).

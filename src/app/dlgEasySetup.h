@@ -82,7 +82,7 @@ class TfrmEasySetup {
 
   // State, shared by the pages' work.
   bool CloseStatus = false;
-  uintptr_t ImageListHandle = 0;
+  platform::TImageListHandle ImageListHandle = platform::TImageListHandle::None;
   int32_t ImageListCount = 0;
   std::string SmetaCommonFolder;
   std::string SmetaAppFolder;

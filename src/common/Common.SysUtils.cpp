@@ -260,29 +260,29 @@ TStringList SplitString(const std::string& s, const std::string& delimiters, boo
 
 // ---- system services ----
 
-std::string GetSpecialFolderPath(int CSIDL) {
-  return platform::CurrentSpecialFolders::Get().GetPath(CSIDL);
+std::string GetSpecialFolderPath(platform::TSpecialFolder folder) {
+  return platform::CurrentSpecialFolders::Get().GetPath(folder);
 }
 
 std::string GetPersonalFolderPath() {
-  return GetSpecialFolderPath(platform::CSIDL_PERSONAL_CODE);
+  return GetSpecialFolderPath(platform::TSpecialFolder::Documents);
 }
 
 std::string GetAppDataFolderPath() {
-  return GetSpecialFolderPath(platform::CSIDL_APPDATA_CODE);
+  return GetSpecialFolderPath(platform::TSpecialFolder::AppData);
 }
 
 std::string GetCommonAppDataFolderPath() {
-  return GetSpecialFolderPath(platform::CSIDL_COMMON_APPDATA_CODE);
+  return GetSpecialFolderPath(platform::TSpecialFolder::CommonAppData);
 }
 
 std::string GetTempFolder() {
   return platform::TempFolder();
 }
 
-int ShowMessageBox(uintptr_t Owner, const std::string& Text, const std::string& Caption,
-                   unsigned Type) {
-  return platform::CurrentMessageBoxes::Get().Show(Owner, Text, Caption, Type);
+platform::TMessageAnswer ShowMessageBox(platform::TWindowHandle owner, const std::string& text,
+                                        const std::string& caption, platform::TMessageKind kind) {
+  return platform::CurrentMessageBoxes::Get().Show(owner, text, caption, kind);
 }
 
 std::string NewGUIDString(bool withBraces) {

@@ -16,6 +16,7 @@
 
 #include "base/Exceptions.h"
 #include "common/StringList.h"
+#include "platform/Shell.h"
 
 namespace kv {
 
@@ -95,16 +96,16 @@ int PosIgnoreCase(const std::string& subStr, const std::string& s);
 TStringList SplitString(const std::string& s, const std::string& delimiters, bool removeEmpty);
 
 // The special folder's path without a trailing separator; raises the platform's error.
-std::string GetSpecialFolderPath(int CSIDL);
+std::string GetSpecialFolderPath(platform::TSpecialFolder folder);
 std::string GetPersonalFolderPath();
 std::string GetAppDataFolderPath();
 std::string GetCommonAppDataFolderPath();
 // The temporary folder with a trailing separator.
 std::string GetTempFolder();
 
-// The platform's message box owned by the window (0 for none); returns the button pressed.
-int ShowMessageBox(uintptr_t Owner, const std::string& Text, const std::string& Caption,
-                   unsigned Type);
+// The platform's message box owned by the window (None for none); returns the button pressed.
+platform::TMessageAnswer ShowMessageBox(platform::TWindowHandle owner, const std::string& text,
+                                        const std::string& caption, platform::TMessageKind kind);
 
 // A new GUID in the braced registry form, or without braces and hyphens (32 hex digits).
 std::string NewGUIDString(bool withBraces = true);

@@ -12,17 +12,24 @@
 
 namespace kv::platform {
 
-// Special folder codes (CSIDL) the library asks for.
-constexpr int CSIDL_PERSONAL_CODE = 5;           // the user's documents
-constexpr int CSIDL_DESKTOPDIRECTORY_CODE = 16;  // the user's desktop folder
-constexpr int CSIDL_APPDATA_CODE = 26;           // per-user application data
-constexpr int CSIDL_COMMON_APPDATA_CODE = 35;    // common application data
+// A window of the window system, opaque to portable code; None is no window.
+enum class TWindowHandle : uintptr_t { None = 0 };
+// An image list of the window system.
+enum class TImageListHandle : uintptr_t { None = 0 };
+
+// The special folders the library asks for.
+enum class TSpecialFolder {
+  Documents,      // the user's documents
+  Desktop,        // the user's desktop folder
+  AppData,        // per-user application data
+  CommonAppData,  // application data common to all users
+};
 
 class ISpecialFolders {
  public:
   virtual ~ISpecialFolders() = default;
   // The folder's path without a trailing separator; raises EOSError when the system cannot say.
-  virtual std::string GetPath(int csidl) = 0;
+  virtual std::string GetPath(TSpecialFolder folder) = 0;
 };
 using CurrentSpecialFolders = TCurrent<ISpecialFolders>;
 
@@ -50,26 +57,27 @@ class IFileVersionResources {
 };
 using CurrentFileVersionResources = TCurrent<IFileVersionResources>;
 
-// Message box types and results, as the system numbers them.
-constexpr unsigned MB_OK_CODE = 0x0;
-constexpr unsigned MB_OKCANCEL_CODE = 0x1;
-constexpr unsigned MB_YESNO_CODE = 0x4;
-constexpr unsigned MB_ICONERROR_CODE = 0x10;
-constexpr unsigned MB_ICONQUESTION_CODE = 0x20;
-constexpr unsigned MB_ICONWARNING_CODE = 0x30;
-constexpr unsigned MB_ICONINFORMATION_CODE = 0x40;
-constexpr unsigned MB_DEFBUTTON2_CODE = 0x100;  // the second button is the default
-constexpr int ID_OK_CODE = 1;
-constexpr int ID_CANCEL_CODE = 2;
-constexpr int ID_YES_CODE = 6;
-constexpr int ID_NO_CODE = 7;
+enum class TMessageButtons { Ok, YesNo };
+enum class TMessageIcon { None, Error, Warning, Question };
+
+// What a message box offers: its buttons, its icon and which button Enter presses.
+struct TMessageKind {
+  TMessageButtons Buttons = TMessageButtons::Ok;
+  TMessageIcon Icon = TMessageIcon::None;
+  bool SecondIsDefault = false;  // Enter presses the second button (No of Yes and No)
+
+  friend bool operator==(const TMessageKind&, const TMessageKind&) = default;
+};
+
+// The button that closed a message box; None when the box could not be shown.
+enum class TMessageAnswer { None, Ok, Yes, No };
 
 class IMessageBoxes {
  public:
   virtual ~IMessageBoxes() = default;
-  // Shows a message box owned by the window (0 for none); returns the button pressed.
-  virtual int Show(uintptr_t owner, const std::string& text, const std::string& caption,
-                   unsigned type) = 0;
+  // Shows a message box owned by the window (None for none); returns the button pressed.
+  virtual TMessageAnswer Show(TWindowHandle owner, const std::string& text,
+                              const std::string& caption, TMessageKind kind) = 0;
 };
 using CurrentMessageBoxes = TCurrent<IMessageBoxes>;
 
@@ -77,16 +85,16 @@ using CurrentMessageBoxes = TCurrent<IMessageBoxes>;
 class IFileIcons {
  public:
   virtual ~IFileIcons() = default;
-  // The shared small-icon list (a window-system handle) and its current number of images.
-  virtual uintptr_t SystemSmallImageList() = 0;
-  virtual int32_t ImageCount(uintptr_t imageList) = 0;
+  // The shared small-icon list and its current number of images.
+  virtual TImageListHandle SystemSmallImageList() = 0;
+  virtual int32_t ImageCount(TImageListHandle imageList) = 0;
   // The system icon index of the file's small icon, asked of the shell's folder objects; raises
   // EOSError when the shell cannot resolve the file's folder.
   virtual int32_t SystemIconIndex(const std::string& path) = 0;
   // Appends the icon associated with the file (its own, or that of the program registered for
   // its type) to the list; answers the new image's index. One image may serve all files of a
   // type that carries no icons of its own.
-  virtual int32_t AddAssociatedIcon(uintptr_t imageList, const std::string& path) = 0;
+  virtual int32_t AddAssociatedIcon(TImageListHandle imageList, const std::string& path) = 0;
 };
 using CurrentFileIcons = TCurrent<IFileIcons>;
 
@@ -101,19 +109,23 @@ class IShellLinks {
 };
 using CurrentShellLinks = TCurrent<IShellLinks>;
 
-// Flags of the shell's file operations, as the system numbers them.
-constexpr unsigned FOF_NOCONFIRMATION_CODE = 0x0010;
-constexpr unsigned FOF_ALLOWUNDO_CODE = 0x0040;
+// How the shell's move treats what it replaces.
+struct TMoveOptions {
+  bool NoConfirmation = false;  // every replace is answered yes without asking
+  bool AllowUndo = false;       // the shell keeps what it needs to undo the move
+
+  friend bool operator==(const TMoveOptions&, const TMoveOptions&) = default;
+};
 
 // The shell's file operations.
 class IShellFileOperations {
  public:
   virtual ~IShellFileOperations() = default;
   // Moves what the source pattern ("folder\*.*") matches into the target folder, merging
-  // folders and replacing files as the flags allow; answers the operation's result (0 on
+  // folders and replacing files as the options allow; answers the operation's result (0 on
   // success).
-  virtual int32_t Move(uintptr_t owner, const std::string& sourcePattern,
-                       const std::string& targetFolder, unsigned flags) = 0;
+  virtual int32_t Move(TWindowHandle owner, const std::string& sourcePattern,
+                       const std::string& targetFolder, TMoveOptions options) = 0;
 };
 using CurrentShellFileOperations = TCurrent<IShellFileOperations>;
 

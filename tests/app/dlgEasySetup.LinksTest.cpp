@@ -189,7 +189,7 @@ TEST_F(LinksTest, TheDesktopFolderComesFromTheUsersShellFolders) {
       "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   const std::string recorded = World.Temp.Path("Desktop of record");
   const std::string shells = World.Temp.Path("Shell's desktop");
-  World.Folders.Set(platform::CSIDL_DESKTOPDIRECTORY_CODE, shells);
+  World.Folders.Set(platform::TSpecialFolder::Desktop, shells);
   struct Case {
     std::string registryValue;
     std::string linkFile;
@@ -236,7 +236,10 @@ TEST_F(LinksTest, AFailedSaveStopsTheLinksAndThePruning) {
 // The rollback's moves, which this test keeps away from the real shell.
 class FakeShellFileOperations final : public platform::IShellFileOperations {
  public:
-  int32_t Move(uintptr_t, const std::string&, const std::string&, unsigned) override { return 0; }
+  int32_t Move(platform::TWindowHandle, const std::string&, const std::string&,
+               platform::TMoveOptions) override {
+    return 0;
+  }
 };
 
 // The user checks shortcuts, then cancels the update on the shortcut page: the files the links
@@ -250,7 +253,7 @@ TEST_F(LinksTest, ACancelOnTheShortcutPageMakesNoLinksButStillRegistersDataSourc
   Form.SetPageState(TPageState::psShortCuts);
   Check({Smety, Price});
 
-  World.View.Answers.push_back(platform::ID_YES_CODE);
+  World.View.Answers.push_back(platform::TMessageAnswer::Yes);
   Form.Image2Click();
   EXPECT_EQ(Form.PageState(), TPageState::psConnections);
   EXPECT_TRUE(Links.Links.empty());

@@ -261,7 +261,8 @@ TEST(UpdateWithoutClientTest, NothingIsScannedOrCopied) {
   ASSERT_EQ(world.View.Messages.size(), 1u);
   EXPECT_EQ(world.View.Messages[0].Text,
             "Не удалось обнаружить установленную версию КАЛВОР Сметы версии 2018");
-  EXPECT_EQ(world.View.Messages[0].Type, platform::MB_OK_CODE | platform::MB_ICONERROR_CODE);
+  EXPECT_EQ(world.View.Messages[0].Type,
+            (platform::TMessageKind{platform::TMessageButtons::Ok, platform::TMessageIcon::Error}));
   EXPECT_EQ(form.PageState(), TPageState::psDone);
   EXPECT_EQ(world.View.Text(TControl::lblFinish),
             "Экспресс установка прервана из-за ошибки. Для завершения нажмите кнопку "
@@ -318,7 +319,7 @@ TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
       if (!cancelled && form.StartInstall && logSize > 0 &&
           c.LastLine(world.View.Log.back(), world) && pumps == c.PumpsAfter) {
         cancelled = true;
-        world.View.Answers.push_back(platform::ID_YES_CODE);
+        world.View.Answers.push_back(platform::TMessageAnswer::Yes);
         form.Image2Click();
       }
     };
@@ -459,7 +460,7 @@ TEST_F(CopyPackageFileTest, EachFailedStepIsShownWithTheSystemsText) {
   ASSERT_EQ(View.Messages.size(), 2u);
   EXPECT_EQ(View.Messages[0].Text,
             "Step: 1 - " + codeOf(Path("нет.bin"), platform::TFileOpenMode::OpenRead));
-  EXPECT_EQ(View.Messages[0].Type, platform::MB_OK_CODE);
+  EXPECT_EQ(View.Messages[0].Type, (platform::TMessageKind{}));
   EXPECT_EQ(View.Messages[1].Text,
             "Step: 2 - " + codeOf(Path("нет\\target.bin"), platform::TFileOpenMode::OpenOrCreate));
   EXPECT_FALSE(platform::FileExists(Path("target.bin")));
@@ -626,14 +627,14 @@ TEST_F(UpdateTest, RestoreBackupsPutsTheBackupsBackAndDeletesTheLinks) {
 // The shell's answers: an error code with the top bit set is raised, any other is ignored.
 class FakeShellFileOperations final : public platform::IShellFileOperations {
  public:
-  int32_t Move(uintptr_t, const std::string& sourcePattern, const std::string& targetFolder,
-               unsigned flags) override {
+  int32_t Move(platform::TWindowHandle, const std::string& sourcePattern,
+               const std::string& targetFolder, platform::TMoveOptions options) override {
     Calls.push_back(sourcePattern + " -> " + targetFolder);
-    Flags = flags;
+    Options = options;
     return Result;
   }
   int32_t Result = 0;
-  unsigned Flags = 0;
+  platform::TMoveOptions Options;
   Strings Calls;
 };
 
@@ -652,7 +653,7 @@ TEST_F(UpdateTest, RestoreBackupsRaisesOnlyShellErrorsWithTheTopBit) {
   Form.RestoreBackups();
   EXPECT_EQ(shell.Calls, (Strings{"C:\\Common\\ExpressBackup\\1\\*.* -> C:\\Common\\",
                                   "C:\\App\\ExpressBackup\\2\\*.* -> C:\\App\\"}));
-  EXPECT_EQ(shell.Flags, 0x50u);
+  EXPECT_EQ(shell.Options, (platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true}));
 
   shell.Result = static_cast<int32_t>(0x80004005);
   EXPECT_THROW(Form.RestoreBackups(), EOSError);

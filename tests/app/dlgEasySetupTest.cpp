@@ -22,8 +22,8 @@ const char* const kCloseQuestion = "Закрыть утилиту экспрес
 const char* const kCancelQuestion = "Отменить процесс экспресс обновления?";
 const char* const kCancelledText =
     "Экспресс установка отменена пользователем. Для завершения нажмите кнопку \"Готово\"";
-constexpr unsigned kQuestionType =
-    platform::MB_YESNO_CODE | platform::MB_ICONQUESTION_CODE | platform::MB_DEFBUTTON2_CODE;
+constexpr platform::TMessageKind kQuestionType = platform::TMessageKind{
+    platform::TMessageButtons::YesNo, platform::TMessageIcon::Question, true};
 
 // Presses next until the wizard shows the page.
 void GoTo(TfrmEasySetup& form, TPageState page) {
@@ -53,7 +53,8 @@ TEST_F(WizardFlowTest, ARunningClientStopsTheWizardBeforeAnythingIsRead) {
   ASSERT_EQ(FView.Messages.size(), 1u);
   EXPECT_EQ(FView.Messages[0].Text,
             "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.");
-  EXPECT_EQ(FView.Messages[0].Type, platform::MB_OK_CODE | platform::MB_ICONWARNING_CODE);
+  EXPECT_EQ(FView.Messages[0].Type, (platform::TMessageKind{platform::TMessageButtons::Ok,
+                                                            platform::TMessageIcon::Warning}));
   EXPECT_EQ(FWorld.Mutexes.Asked, Strings{"KalvorSmeta_client"});
   EXPECT_EQ(FWorld.Icons.ListRequests, 0);
   EXPECT_FALSE(FView.TreeView.CheckBox);
@@ -148,14 +149,14 @@ TEST(WizardCancelTest, CancelAsksAndActsByPage) {
   struct Case {
     TPageState page;
     bool titleBar;  // the window's close button rather than "Отмена"
-    int answer;
+    platform::TMessageAnswer answer;
     const char* question;
     bool closed;
     TPageState pageAfter;
     bool cancelled;
   };
-  constexpr int Yes = platform::ID_YES_CODE;
-  constexpr int No = platform::ID_NO_CODE;
+  constexpr platform::TMessageAnswer Yes = platform::TMessageAnswer::Yes;
+  constexpr platform::TMessageAnswer No = platform::TMessageAnswer::No;
   using enum TPageState;
   const Case cases[] = {
       {psHello, false, Yes, kCloseQuestion, true, psHello, false},
@@ -172,8 +173,9 @@ TEST(WizardCancelTest, CancelAsksAndActsByPage) {
       {psConnections, false, No, kCloseQuestion, false, psConnections, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "page " << static_cast<int>(c.page) << ", title bar "
-                                    << c.titleBar << ", answer " << c.answer);
+    SCOPED_TRACE(testing::Message()
+                 << "page " << static_cast<int>(c.page) << ", title bar " << c.titleBar
+                 << ", answer " << (c.answer == Yes ? "Yes" : "No"));
     test::TWizardWorld world;
     TfrmEasySetup& form = world.CreateWizard();
     GoTo(form, c.page);
@@ -209,7 +211,7 @@ TEST(WizardCancelTest, CancelAsksAndActsByPage) {
 TEST_F(WizardFlowTest, OnTheDonePageOnlyFinishCloses) {
   TfrmEasySetup& form = FWorld.CreateWizard();
   GoTo(form, TPageState::psDone);
-  FView.Answers = {platform::ID_YES_CODE, platform::ID_YES_CODE};
+  FView.Answers = {platform::TMessageAnswer::Yes, platform::TMessageAnswer::Yes};
 
   form.Image2Click();
   FView.Close();
@@ -249,7 +251,7 @@ TEST_F(WizardFlowTest, WhileTheCopyRunsNextIsIgnoredAndCancelOnlyRollsBack) {
   EXPECT_FALSE(FView.Closed);
   EXPECT_FALSE(form.BreakInstall);
 
-  FView.Answers = {platform::ID_YES_CODE};
+  FView.Answers = {platform::TMessageAnswer::Yes};
   form.Image2Click();
   EXPECT_TRUE(form.BreakInstall);
   EXPECT_EQ(form.PageState(), TPageState::psCopyData);
@@ -269,7 +271,7 @@ TEST_F(WizardFlowTest, ACancelConfirmedDuringTheCopyRestoresAndEndsTheWizard) {
       clicked = true;
       form.lblNextMouseDown(TMouseButton::Left);
       form.Image3Click();
-      FView.Answers.push_back(platform::ID_YES_CODE);
+      FView.Answers.push_back(platform::TMessageAnswer::Yes);
       form.Image2Click();
     }
   };

@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
+#include "support/FakeShellFolders.h"
 #include "support/StringListItems.h"
 
 namespace kv {
@@ -224,36 +225,35 @@ TEST(SearchTest, SplitString) {
 
 // ---- system services ----
 
-class FakeSpecialFolders final : public platform::ISpecialFolders {
- public:
-  std::string GetPath(int csidl) override {
-    if (csidl == 99) {
-      throw EOSError("The system cannot find the path specified.", 3);
-    }
-    return "C:\\Folder" + std::to_string(csidl);
-  }
-};
-
 class FakeMessageBoxes final : public platform::IMessageBoxes {
  public:
-  int Show(uintptr_t owner, const std::string& text, const std::string& caption,
-           unsigned type) override {
-    Calls.push_back(std::to_string(owner) + "|" + text + "|" + caption + "|" +
-                    std::to_string(type));
-    return platform::ID_NO_CODE;
+  struct TCall {
+    platform::TWindowHandle Owner;
+    std::string Text;
+    std::string Caption;
+    platform::TMessageKind Kind;
+  };
+  platform::TMessageAnswer Show(platform::TWindowHandle owner, const std::string& text,
+                                const std::string& caption, platform::TMessageKind kind) override {
+    Calls.push_back({owner, text, caption, kind});
+    return platform::TMessageAnswer::No;
   }
-  std::vector<std::string> Calls;
+  std::vector<TCall> Calls;
 };
 
 TEST(SystemServicesTest, SpecialFoldersComeFromTheCurrentInstance) {
-  FakeSpecialFolders folders;
+  using platform::TSpecialFolder;
+  test::FakeSpecialFolders folders;
+  folders.Set(TSpecialFolder::Documents, "C:\\Мои документы");
+  folders.Set(TSpecialFolder::AppData, "C:\\Roaming");
+  folders.Set(TSpecialFolder::CommonAppData, "C:\\ProgramData");
   platform::TScopedCurrent<platform::ISpecialFolders> scope(folders);
-  EXPECT_EQ(GetPersonalFolderPath(), "C:\\Folder5");
-  EXPECT_EQ(GetAppDataFolderPath(), "C:\\Folder26");
-  EXPECT_EQ(GetCommonAppDataFolderPath(), "C:\\Folder35");
-  EXPECT_EQ(GetSpecialFolderPath(16), "C:\\Folder16");
+  EXPECT_EQ(GetPersonalFolderPath(), "C:\\Мои документы");
+  EXPECT_EQ(GetAppDataFolderPath(), "C:\\Roaming");
+  EXPECT_EQ(GetCommonAppDataFolderPath(), "C:\\ProgramData");
+  EXPECT_EQ(GetSpecialFolderPath(TSpecialFolder::AppData), "C:\\Roaming");
   try {
-    GetSpecialFolderPath(99);
+    GetSpecialFolderPath(TSpecialFolder::Desktop);  // the fake's lookup fails for it
     FAIL() << "no error";
   } catch (const EOSError& e) {
     EXPECT_EQ(e.ErrorCode(), 3u);
@@ -261,12 +261,17 @@ TEST(SystemServicesTest, SpecialFoldersComeFromTheCurrentInstance) {
 }
 
 TEST(SystemServicesTest, MessageBoxGoesToTheCurrentInstance) {
+  using namespace platform;
   FakeMessageBoxes boxes;
-  platform::TScopedCurrent<platform::IMessageBoxes> scope(boxes);
-  EXPECT_EQ(ShowMessageBox(42, "Обновление завершено", "Swiftkit",
-                           platform::MB_YESNO_CODE | platform::MB_ICONQUESTION_CODE),
-            platform::ID_NO_CODE);
-  EXPECT_EQ(boxes.Calls, std::vector<std::string>{"42|Обновление завершено|Swiftkit|36"});
+  TScopedCurrent<IMessageBoxes> scope(boxes);
+  const TMessageKind question{TMessageButtons::YesNo, TMessageIcon::Question};
+  EXPECT_EQ(ShowMessageBox(TWindowHandle{42}, "Обновление завершено", "Swiftkit", question),
+            TMessageAnswer::No);
+  ASSERT_EQ(boxes.Calls.size(), 1u);
+  EXPECT_EQ(boxes.Calls[0].Owner, TWindowHandle{42});
+  EXPECT_EQ(boxes.Calls[0].Text, "Обновление завершено");
+  EXPECT_EQ(boxes.Calls[0].Caption, "Swiftkit");
+  EXPECT_EQ(boxes.Calls[0].Kind, question);
 }
 
 TEST(SystemServicesTest, TempFolderEndsWithASeparatorAndExists) {

@@ -5,7 +5,7 @@
 #include <any>
 #include <string>
 
-#include "common/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace kv {
 namespace {

@@ -12,7 +12,7 @@ namespace {
 
 using test::ReadFileBytes;
 
-constexpr unsigned kRollbackFlags = FOF_NOCONFIRMATION_CODE | FOF_ALLOWUNDO_CODE;
+constexpr TMoveOptions kRollbackOptions{.NoConfirmation = true, .AllowUndo = true};
 
 void Write(const std::string& path, const std::string& bytes) {
   ForceDirectories(path.substr(0, path.find_last_of('\\')));
@@ -32,7 +32,8 @@ TEST(ShellFileOperationsTest, MoveMergesFoldersAndReplacesFiles) {
   Write(installed + "Шаблоны\\Акт.xlt", "new act, longer");
   Write(installed + "Шаблоны\\Своё.xlt", "user's own");
 
-  EXPECT_EQ(CurrentShellFileOperations::Get().Move(0, backup + "*.*", installed, kRollbackFlags),
+  EXPECT_EQ(CurrentShellFileOperations::Get().Move(TWindowHandle::None, backup + "*.*", installed,
+                                                   kRollbackOptions),
             0);
 
   EXPECT_EQ(ReadFileBytes(installed + "Kvsmeta.ini"), "old ini");
@@ -48,7 +49,7 @@ TEST(ShellFileOperationsTest, MovingFromAMissingFolderChangesNothing) {
   test::TTempFolder temp;
   Write(temp.Path("Установка\\a.txt"), "a");
   const int32_t result = CurrentShellFileOperations::Get().Move(
-      0, temp.Path("Нет\\*.*"), temp.Path("Установка\\"), kRollbackFlags);
+      TWindowHandle::None, temp.Path("Нет\\*.*"), temp.Path("Установка\\"), kRollbackOptions);
   EXPECT_GE(result, 0);
   EXPECT_EQ(FindFiles(temp.Path("Установка"), "*.*").size(), 1u);
 }
@@ -69,8 +70,8 @@ TEST(ShellFileOperationsTest, AFileInUseIsLeftWhereItIs) {
     const auto writer = TryOpenFile(installed + "Data\\open.dat", TFileOpenMode::OpenOrCreate,
                                     TFileShare::DenyRead, code);
     ASSERT_NE(writer, nullptr);
-    const int32_t result =
-        CurrentShellFileOperations::Get().Move(0, backup + "*.*", installed, kRollbackFlags);
+    const int32_t result = CurrentShellFileOperations::Get().Move(
+        TWindowHandle::None, backup + "*.*", installed, kRollbackOptions);
     EXPECT_GT(result, 0);
   }
   EXPECT_EQ(ReadFileBytes(installed + "Data\\open.dat"), "half-written");
@@ -78,7 +79,8 @@ TEST(ShellFileOperationsTest, AFileInUseIsLeftWhereItIs) {
   EXPECT_EQ(ReadFileBytes(installed + "Data\\other.dat"), "old other");
 
   // Once it is closed, a second move finishes the work.
-  EXPECT_EQ(CurrentShellFileOperations::Get().Move(0, backup + "*.*", installed, kRollbackFlags),
+  EXPECT_EQ(CurrentShellFileOperations::Get().Move(TWindowHandle::None, backup + "*.*", installed,
+                                                   kRollbackOptions),
             0);
   EXPECT_EQ(ReadFileBytes(installed + "Data\\open.dat"), "old open");
   EXPECT_TRUE(FindFiles(backup, "*.*").empty());
@@ -103,8 +105,8 @@ std::string IconFile() {
 TEST(FileIconsTest, AnAssociatedIconIsAppendedToTheList) {
   test::TTempFolder temp;
   IFileIcons& icons = CurrentFileIcons::Get();
-  const uintptr_t list = icons.SystemSmallImageList();
-  ASSERT_NE(list, 0u);
+  const TImageListHandle list = icons.SystemSmallImageList();
+  ASSERT_NE(list, TImageListHandle::None);
   const int32_t count = icons.ImageCount(list);
 
   for (int i = 0; i < 2; ++i) {

@@ -76,7 +76,7 @@ std::string PoolMessage(const std::function<void()>& action) {
 class ConnectionsPoolTest : public testing::Test {
  protected:
   ConnectionsPoolTest() : FFoldersScope(FFolders) {
-    FFolders.Set(platform::CSIDL_APPDATA_CODE, FFolder.Path("Профиль"));
+    FFolders.Set(platform::TSpecialFolder::AppData, FFolder.Path("Профиль"));
   }
 
   void SetUp() override {

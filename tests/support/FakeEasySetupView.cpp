@@ -155,14 +155,16 @@ void FakeEasySetupView::SetProgress(TControl bar, int position) {
   ProgressHistory[bar].push_back(position);
 }
 
-int FakeEasySetupView::ShowMessage(const std::string& text, unsigned type) {
-  Messages.push_back({text, type});
+platform::TMessageAnswer FakeEasySetupView::ShowMessage(const std::string& text,
+                                                        platform::TMessageKind kind) {
+  Messages.push_back({text, kind});
   if (!Answers.empty()) {
-    int answer = Answers.front();
+    const platform::TMessageAnswer answer = Answers.front();
     Answers.pop_front();
     return answer;
   }
-  return (type & 0xF) == platform::MB_YESNO_CODE ? platform::ID_NO_CODE : platform::ID_OK_CODE;
+  return kind.Buttons == platform::TMessageButtons::YesNo ? platform::TMessageAnswer::No
+                                                          : platform::TMessageAnswer::Ok;
 }
 
 void FakeEasySetupView::ProcessMessages() {

@@ -45,7 +45,7 @@ class FakeCheckedTree final : public app::ICheckedTree {
   void MakeTopItem(app::TTreeNode node) override;
   void SetCheckBox(bool shown) override { CheckBox = shown; }
   void SetOnCheck(app::TOnCheckEvent handler) override { OnCheck = std::move(handler); }
-  void SetImageList(uintptr_t imageList) override { ImageList = imageList; }
+  void SetImageList(platform::TImageListHandle imageList) override { ImageList = imageList; }
 
   // A left click on the node's check box.
   void ClickCheckBox(app::TTreeNode node) { app::ClickCheckBox(*this, node, OnCheck); }
@@ -56,7 +56,7 @@ class FakeCheckedTree final : public app::ICheckedTree {
 
   bool CheckBox = false;
   app::TOnCheckEvent OnCheck;
-  uintptr_t ImageList = 0;
+  platform::TImageListHandle ImageList = platform::TImageListHandle::None;
   app::TTreeNode TopItem = nullptr;
 
  private:
@@ -72,7 +72,7 @@ class FakeEasySetupView final : public app::IEasySetupView {
   };
   struct TMessage {
     std::string Text;
-    unsigned Type;
+    platform::TMessageKind Type;
   };
 
   FakeEasySetupView();
@@ -89,11 +89,12 @@ class FakeEasySetupView final : public app::IEasySetupView {
   void SetProgressMax(app::TControl bar, int maximum) override { ProgressMax[bar] = maximum; }
   void SetProgress(app::TControl bar, int position) override;
   void StepProgress(app::TControl bar) override { SetProgress(bar, Progress[bar] + 1); }
-  int ShowMessage(const std::string& text, unsigned type) override;
+  platform::TMessageAnswer ShowMessage(const std::string& text,
+                                       platform::TMessageKind kind) override;
   void ProcessMessages() override;
   void Close() override;
   [[noreturn]] void Halt(int exitCode) override { throw THalted{exitCode}; }
-  uintptr_t Handle() const override { return 0; }
+  platform::TWindowHandle Handle() const override { return platform::TWindowHandle::None; }
   app::ICheckedTree& Tree() override { return TreeView; }
 
   bool IsVisible(app::TControl control) const { return Visible.at(control); }
@@ -113,7 +114,7 @@ class FakeEasySetupView final : public app::IEasySetupView {
   std::vector<TMessage> Messages;
   // Answers to the next message boxes, in order; when none is left, OK boxes answer OK and
   // yes/no boxes answer No.
-  std::deque<int> Answers;
+  std::deque<platform::TMessageAnswer> Answers;
   int MessagePumps = 0;
   // Runs inside ProcessMessages: where a test clicks while the wizard works.
   std::function<void()> OnProcessMessages;

@@ -12,21 +12,21 @@ namespace kv::test {
 
 class FakeFileIcons final : public platform::IFileIcons {
  public:
-  static constexpr uintptr_t ListHandle = 0x1C0;
+  static constexpr platform::TImageListHandle ListHandle{0x1C0};
   // The system icon index SystemIconIndex answers.
   static constexpr int32_t SystemIndex = 3;
 
-  uintptr_t SystemSmallImageList() override {
+  platform::TImageListHandle SystemSmallImageList() override {
     ++ListRequests;
     return ListHandle;
   }
-  int32_t ImageCount(uintptr_t) override { return Count; }
+  int32_t ImageCount(platform::TImageListHandle) override { return Count; }
   int32_t SystemIconIndex(const std::string& path) override {
     SystemIconPaths.push_back(path);
     return SystemIndex;
   }
   // Appends an image: the answer is the list's former count.
-  int32_t AddAssociatedIcon(uintptr_t, const std::string& path) override {
+  int32_t AddAssociatedIcon(platform::TImageListHandle, const std::string& path) override {
     AssociatedIconPaths.push_back(path);
     return Count++;
   }

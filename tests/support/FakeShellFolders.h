@@ -11,9 +11,9 @@ namespace kv::test {
 
 class FakeSpecialFolders final : public platform::ISpecialFolders {
  public:
-  void Set(int csidl, const std::string& path) { FPaths[csidl] = path; }
-  std::string GetPath(int csidl) override {
-    const auto it = FPaths.find(csidl);
+  void Set(platform::TSpecialFolder folder, const std::string& path) { FPaths[folder] = path; }
+  std::string GetPath(platform::TSpecialFolder folder) override {
+    const auto it = FPaths.find(folder);
     if (it == FPaths.end()) {
       throw EOSError("The system cannot find the path specified.", 3);
     }
@@ -21,7 +21,7 @@ class FakeSpecialFolders final : public platform::ISpecialFolders {
   }
 
  private:
-  std::map<int, std::string> FPaths;
+  std::map<platform::TSpecialFolder, std::string> FPaths;
 };
 
 }  // namespace kv::test

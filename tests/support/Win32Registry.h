@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 namespace kv::test {
 

@@ -26,11 +26,11 @@ TWizardWorld::TWizardWorld(bool installed)
   platform::ForceDirectories(ClientTree);
   platform::ForceDirectories(DocumentTree);
 
-  Folders.Set(platform::CSIDL_COMMON_APPDATA_CODE, Temp.Path("ProgramData"));
-  Folders.Set(platform::CSIDL_APPDATA_CODE, Temp.Path("Roaming"));
-  Folders.Set(platform::CSIDL_PERSONAL_CODE, Temp.Path("Мои документы"));
+  Folders.Set(platform::TSpecialFolder::CommonAppData, Temp.Path("ProgramData"));
+  Folders.Set(platform::TSpecialFolder::AppData, Temp.Path("Roaming"));
+  Folders.Set(platform::TSpecialFolder::Documents, Temp.Path("Мои документы"));
   DesktopFolder = Temp.Path("Рабочий стол\\");
-  Folders.Set(platform::CSIDL_DESKTOPDIRECTORY_CODE, ExtractFileDir(DesktopFolder));
+  Folders.Set(platform::TSpecialFolder::Desktop, ExtractFileDir(DesktopFolder));
   Registry.SetCurrentUser(ShellFoldersKey, "Desktop", ExtractFileDir(DesktopFolder));
   platform::ForceDirectories(DesktopFolder);
 

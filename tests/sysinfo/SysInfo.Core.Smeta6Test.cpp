@@ -15,8 +15,8 @@ namespace {
 class UserDataRelocationTest : public testing::Test {
  protected:
   UserDataRelocationTest() : FFoldersScope(FFolders) {
-    FFolders.Set(platform::CSIDL_APPDATA_CODE, FTemp.Path("roaming"));
-    FFolders.Set(platform::CSIDL_COMMON_APPDATA_CODE, FTemp.Path("common"));
+    FFolders.Set(platform::TSpecialFolder::AppData, FTemp.Path("roaming"));
+    FFolders.Set(platform::TSpecialFolder::CommonAppData, FTemp.Path("common"));
     platform::ForceDirectories(FTemp.Path("Мои настройки"));
     platform::ForceDirectories(FTemp.Path("props"));
   }

@@ -22,9 +22,9 @@ const std::string kDocuments = "C:\\Users\\Иван\\Мои документы";
 class ProductLayoutTest : public testing::Test {
  protected:
   ProductLayoutTest() : FRegistryScope(FRegistry), FFoldersScope(FFolders) {
-    FFolders.Set(platform::CSIDL_COMMON_APPDATA_CODE, kCommon);
-    FFolders.Set(platform::CSIDL_APPDATA_CODE, kRoaming);
-    FFolders.Set(platform::CSIDL_PERSONAL_CODE, kDocuments);
+    FFolders.Set(platform::TSpecialFolder::CommonAppData, kCommon);
+    FFolders.Set(platform::TSpecialFolder::AppData, kRoaming);
+    FFolders.Set(platform::TSpecialFolder::Documents, kDocuments);
     Register(TRegistryView::Registry32, TSmeta6Information::ClassInfo(),
              "C:\\Program Files (x86)\\Kalvor 6\\");
     Register(TRegistryView::Registry32, TSmeta9Information32::ClassInfo(),
@@ -212,8 +212,8 @@ TEST_F(ProductLayoutTest, AMissingSpecialFolderFailsWithThePlatformsError) {
 class ClientFoldersTest : public testing::Test {
  protected:
   ClientFoldersTest() : FFoldersScope(FFolders) {
-    FFolders.Set(platform::CSIDL_COMMON_APPDATA_CODE, FTemp.Path("common"));
-    FFolders.Set(platform::CSIDL_APPDATA_CODE, FTemp.Path("roaming"));
+    FFolders.Set(platform::TSpecialFolder::CommonAppData, FTemp.Path("common"));
+    FFolders.Set(platform::TSpecialFolder::AppData, FTemp.Path("roaming"));
   }
 
   const TSmeta9CustomInformationClass& FClient = TSmeta9Information32::ClassInfo();

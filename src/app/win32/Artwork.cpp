@@ -9,43 +9,39 @@
 namespace kv::app {
 namespace {
 
+using platform::win32::CheckLastError;
+using platform::win32::CheckResult;
 using platform::win32::com_ptr;
-
-void Check(HRESULT result) {
-  if (FAILED(result)) {
-    throw EOSError(platform::ResultCodeMessage(result), static_cast<uint32_t>(result));
-  }
-}
+using platform::win32::unique_hbitmap;
+using platform::win32::unique_hicon;
 
 // A PNG kept as raw data, decoded by the system's imaging component into a top-down 32-bit
 // bitmap.
 unique_hbitmap LoadPng(HINSTANCE module, int id) {
-  const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
-  const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  if (!data) {
-    RaiseLastOSError();
-  }
+  const HRSRC resource = CheckLastError(FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA));
+  const HGLOBAL loaded = CheckLastError(LoadResource(module, resource));
+  const void* data = CheckLastError(LockResource(loaded));
   const auto com = platform::win32::CoInitializeEx();
   com_ptr<IWICImagingFactory> factory;
-  Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                         IID_IWICImagingFactory, factory.put_void()));
+  CheckResult(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IWICImagingFactory, factory.put_void()));
   com_ptr<IWICStream> stream;
-  Check(factory->CreateStream(stream.put()));
-  Check(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
-                                     SizeofResource(module, resource)));
+  CheckResult(factory->CreateStream(stream.put()));
+  CheckResult(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
+                                           SizeofResource(module, resource)));
   com_ptr<IWICBitmapDecoder> decoder;
-  Check(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                         decoder.put()));
+  CheckResult(factory->CreateDecoderFromStream(stream.get(), nullptr,
+                                               WICDecodeMetadataCacheOnDemand, decoder.put()));
   com_ptr<IWICBitmapFrameDecode> frame;
-  Check(decoder->GetFrame(0, frame.put()));
+  CheckResult(decoder->GetFrame(0, frame.put()));
   com_ptr<IWICFormatConverter> converter;
-  Check(factory->CreateFormatConverter(converter.put()));
-  Check(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                              nullptr, 0.0, WICBitmapPaletteTypeCustom));
+  CheckResult(factory->CreateFormatConverter(converter.put()));
+  CheckResult(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
+                                    WICBitmapDitherTypeNone, nullptr, 0.0,
+                                    WICBitmapPaletteTypeCustom));
   UINT width = 0;
   UINT height = 0;
-  Check(converter->GetSize(&width, &height));
+  CheckResult(converter->GetSize(&width, &height));
 
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -55,31 +51,22 @@ unique_hbitmap LoadPng(HINSTANCE module, int id) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  unique_hbitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap) {
-    RaiseLastOSError();
-  }
-  Check(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)));
+  unique_hbitmap bitmap = CheckLastError(
+      unique_hbitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
+  CheckResult(
+      converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)));
   return bitmap;
 }
 
 unique_hbitmap LoadBitmapResource(HINSTANCE module, int id) {
-  unique_hbitmap bitmap(static_cast<HBITMAP>(
-      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  if (!bitmap) {
-    RaiseLastOSError();
-  }
-  return bitmap;
+  return CheckLastError(unique_hbitmap(static_cast<HBITMAP>(
+      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))));
 }
 
 unique_hicon LoadIconResource(HINSTANCE module, int id, int widthMetric, int heightMetric) {
-  unique_hicon icon(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                                  GetSystemMetrics(widthMetric),
-                                                  GetSystemMetrics(heightMetric), 0)));
-  if (!icon) {
-    RaiseLastOSError();
-  }
-  return icon;
+  return CheckLastError(unique_hicon(static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, GetSystemMetrics(widthMetric),
+                 GetSystemMetrics(heightMetric), 0))));
 }
 
 }  // namespace

@@ -8,12 +8,17 @@
 
 #include "app/win32/EasySetupControls.h"
 #include "app/win32/ErrorReport.h"
+#include "app/win32/Gdi.h"
 #include "platform/Shell.h"
 
 namespace kv::app {
 namespace {
 
 using namespace win32;
+using platform::win32::CheckLastError;
+using platform::win32::unique_hdc_window;
+using platform::win32::unique_hfont;
+using platform::win32::unique_select_object;
 using platform::win32::Wide;
 
 constexpr int ClientWidth = 694;
@@ -148,25 +153,9 @@ std::wstring TextOf(HWND window) {
 
 unique_hfont CreateDialogFont(const wchar_t* face, int weight) {
   // 8 points at 96 pixels per inch: the layout is not scaled.
-  unique_hfont font(CreateFontW(-11, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_DONTCARE, face));
-  if (!font) {
-    RaiseLastOSError();
-  }
-  return font;
-}
-
-void RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style) {
-  WNDCLASSEXW windowClass{sizeof(windowClass)};
-  windowClass.style = style;
-  windowClass.lpfnWndProc = proc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = name;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    RaiseLastOSError();
-  }
+  return CheckLastError(unique_hfont(
+      CreateFontW(-11, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face)));
 }
 
 }  // namespace
@@ -175,42 +164,34 @@ TEasySetupWindow::TEasySetupWindow(TEasySetupArtwork artwork)
     : FArtwork(std::move(artwork)),
       FFont(CreateDialogFont(L"Tahoma", FW_NORMAL)),
       FBoldFont(CreateDialogFont(L"MS Sans Serif", FW_BOLD)),
-      FRichEdit(LoadLibraryW(L"riched20.dll")) {
-  if (!FRichEdit) {
-    RaiseLastOSError();
-  }
-  RegisterWindowClass(EasySetupWindowClass, &WindowProc, 0);
+      FRichEdit(CheckLastError(platform::win32::unique_hmodule(LoadLibraryW(L"riched20.dll")))) {
+  RegisterWindowClass(EasySetupWindowClass, 0);
   // Pictures and labels take double clicks: a double click on a button is two presses.
-  RegisterWindowClass(LabelClass, &GraphicProc, CS_DBLCLKS);
-  RegisterWindowClass(ImageClass, &GraphicProc, CS_DBLCLKS);
+  RegisterWindowClass(LabelClass, CS_DBLCLKS);
+  RegisterWindowClass(ImageClass, CS_DBLCLKS);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   RECT frame{0, 0, ClientWidth, ClientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  CreateWindowExW(0, EasySetupWindowClass, Wide(EasySetupCaption).c_str(), style,
-                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
-                  GetModuleHandleW(nullptr), this);
-  if (!FHandle) {
-    RaiseLastOSError();
-  }
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  Create(EasySetupWindowClass, Wide(EasySetupCaption).c_str(), 0, style,
+         {left, top, left + width, top + height}, nullptr, 0);
   try {
-    SendMessageW(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FArtwork.Icon.get()));
-    SendMessageW(FHandle, WM_SETICON, ICON_SMALL,
+    SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FArtwork.Icon.get()));
+    SendMessageW(Window(), WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(FArtwork.SmallIcon.get()));
     CreateControls();
   } catch (...) {
-    DestroyWindow(FHandle);
+    Destroy();  // before the rich edit's library goes
     throw;
   }
 }
 
 TEasySetupWindow::~TEasySetupWindow() {
-  if (FHandle) {
-    DestroyWindow(FHandle);
-  }
+  Destroy();  // the controls go with it, before the fonts and libraries they use
 }
 
 void TEasySetupWindow::CreateControls() {
@@ -226,7 +207,7 @@ void TEasySetupWindow::CreateControls() {
     CreateGraphic(*graphic, layout.Id, layout.IsLabel ? LabelClass : ImageClass,
                   layout.Bounds.Rect(), layout.Text);
     if (layout.Visible) {
-      ShowWindow(graphic->Handle, SW_SHOWNA);
+      ShowWindow(graphic->Handle(), SW_SHOWNA);
     }
     ++graphic;
   }
@@ -257,8 +238,8 @@ void TEasySetupWindow::CreateControls() {
   CreateControl(idPbStatus, PROGRESS_CLASSW, 0, 0, TBox{200, 401, 468, 17}.Rect());
   CreateControl(idPbCurrentProgress, PROGRESS_CLASSW, 0, 0, TBox{200, 424, 468, 17}.Rect());
 
-  FTree =
-      std::make_unique<TKVCheckedTreeView>(FHandle, idTvShortCuts, TBox{200, 147, 468, 292}.Rect());
+  FTree = std::make_unique<TKVCheckedTreeView>(Window(), idTvShortCuts,
+                                               TBox{200, 147, 468, 292}.Rect());
   FControls[idTvShortCuts] = FTree->Handle();
   SendMessageW(FTree->Handle(), TVM_SETINDENT, 19, 0);
   SendMessageW(FTree->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
@@ -266,7 +247,7 @@ void TEasySetupWindow::CreateControls() {
 
   // Windowed controls lie over every picture and label; among these, the later one lies higher.
   for (const TGraphic& each : FGraphics) {
-    SetWindowPos(each.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(each.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   for (int id : {idMemInfo, idMemStatus, idPbStatus, idPbCurrentProgress, idTvShortCuts}) {
     SetWindowPos(FControls.at(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -275,68 +256,35 @@ void TEasySetupWindow::CreateControls() {
 
 void TEasySetupWindow::CreateGraphic(TGraphic& graphic, int id, const wchar_t* className,
                                      RECT bounds, const std::string& text) {
-  CreateWindowExW(0, className, Wide(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS, bounds.left,
-                  bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, FHandle,
-                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                  &graphic);
-  if (!graphic.Handle) {
-    RaiseLastOSError();
-  }
+  graphic.Create(className, Wide(text).c_str(), 0, WS_CHILD | WS_CLIPSIBLINGS, bounds, Window(),
+                 id);
   FitToText(graphic);
 }
 
 HWND TEasySetupWindow::CreateControl(int id, const wchar_t* className, DWORD exStyle, DWORD style,
                                      RECT bounds) {
-  const HWND control = CreateWindowExW(
+  const HWND control = CheckLastError(CreateWindowExW(
       exStyle, className, L"", WS_CHILD | WS_CLIPSIBLINGS | style, bounds.left, bounds.top,
-      bounds.right - bounds.left, bounds.bottom - bounds.top, FHandle,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  if (!control) {
-    RaiseLastOSError();
-  }
+      bounds.right - bounds.left, bounds.bottom - bounds.top, Window(),
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr));
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
   FControls[id] = control;
   return control;
-}
-
-LRESULT CALLBACK TEasySetupWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self =
-        static_cast<TEasySetupWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->FHandle = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TEasySetupWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) {
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->FHandle = nullptr;
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  try {
-    return self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ShowException(window);
-    return 0;
-  }
 }
 
 LRESULT TEasySetupWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint;
-      BeginPaint(FHandle, &paint);
+      BeginPaint(Window(), &paint);
       const RECT area = paint.rcPaint;
       PaintBuffered(paint.hdc, {area.left, area.top}, area, [&](HDC dc) { PaintScene(dc, area); });
-      EndPaint(FHandle, &paint);
+      EndPaint(Window(), &paint);
       return 0;
     }
     case WM_PRINTCLIENT: {
       RECT client;
-      GetClientRect(FHandle, &client);
+      GetClientRect(Window(), &client);
       PaintScene(reinterpret_cast<HDC>(wParam), client);
       return 0;
     }
@@ -354,27 +302,7 @@ LRESULT TEasySetupWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       Close();
       return 0;
   }
-  return DefWindowProcW(FHandle, message, wParam, lParam);
-}
-
-LRESULT CALLBACK TEasySetupWindow::GraphicProc(HWND window, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* graphic =
-        static_cast<TGraphic*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    graphic->Handle = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(graphic));
-  }
-  auto* graphic = reinterpret_cast<TGraphic*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!graphic || message == WM_NCDESTROY) {
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  try {
-    return graphic->Owner->HandleGraphicMessage(*graphic, message, wParam, lParam);
-  } catch (...) {
-    ShowException(window);
-    return 0;
-  }
+  return Default(message, wParam, lParam);
 }
 
 LRESULT TEasySetupWindow::HandleGraphicMessage(TGraphic& graphic, UINT message, WPARAM wParam,
@@ -393,10 +321,10 @@ LRESULT TEasySetupWindow::HandleGraphicMessage(TGraphic& graphic, UINT message, 
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint;
-      BeginPaint(graphic.Handle, &paint);
+      BeginPaint(graphic.Handle(), &paint);
       const RECT bounds = BoundsOf(graphic);
       PaintBuffered(paint.hdc, {0, 0}, bounds, [&](HDC dc) { PaintScene(dc, bounds); });
-      EndPaint(graphic.Handle, &paint);
+      EndPaint(graphic.Handle(), &paint);
       return 0;
     }
     case WM_PRINTCLIENT: {
@@ -410,24 +338,24 @@ LRESULT TEasySetupWindow::HandleGraphicMessage(TGraphic& graphic, UINT message, 
     // A click is a press and a release over the same control; a double click's second press
     // is no click but a double click.
     case WM_LBUTTONDOWN:
-      SetCapture(graphic.Handle);
+      SetCapture(graphic.Handle());
       graphic.Pressed = true;
       fireMouse(events.OnMouseDown, TMouseButton::Left);
       return 0;
     case WM_LBUTTONDBLCLK:
       // Captured first: the release may come while the double click's work lets messages
       // through, and must end the capture then.
-      SetCapture(graphic.Handle);
+      SetCapture(graphic.Handle());
       fire(events.OnDblClick);
       fireMouse(events.OnMouseDown, TMouseButton::Left);
       return 0;
     case WM_LBUTTONUP: {
       const bool pressed = std::exchange(graphic.Pressed, false);
-      if (GetCapture() == graphic.Handle) {
+      if (GetCapture() == graphic.Handle()) {
         ReleaseCapture();
       }
       RECT client;
-      GetClientRect(graphic.Handle, &client);
+      GetClientRect(graphic.Handle(), &client);
       const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
       if (pressed && PtInRect(&client, at)) {
         fire(events.OnClick);
@@ -453,7 +381,7 @@ LRESULT TEasySetupWindow::HandleGraphicMessage(TGraphic& graphic, UINT message, 
       fireMouse(events.OnMouseUp, TMouseButton::Middle);
       return 0;
   }
-  return DefWindowProcW(graphic.Handle, message, wParam, lParam);
+  return graphic.Default(message, wParam, lParam);
 }
 
 void TEasySetupWindow::PaintScene(HDC dc, const RECT& area) const {
@@ -461,7 +389,7 @@ void TEasySetupWindow::PaintScene(HDC dc, const RECT& area) const {
   for (const TGraphic& graphic : FGraphics) {
     const RECT bounds = BoundsOf(graphic);
     RECT common;
-    if ((GetWindowLongPtrW(graphic.Handle, GWL_STYLE) & WS_VISIBLE) &&
+    if ((GetWindowLongPtrW(graphic.Handle(), GWL_STYLE) & WS_VISIBLE) &&
         IntersectRect(&common, &bounds, &area)) {
       PaintGraphic(dc, graphic);
     }
@@ -476,8 +404,8 @@ void TEasySetupWindow::PaintGraphic(HDC dc, const TGraphic& graphic) const {
     DrawBitmap(dc, bounds, face, {0, 0});
     return;
   }
-  const std::wstring text = TextOf(graphic.Handle);
-  const TSelectObject font(dc, graphic.Font);
+  const std::wstring text = TextOf(graphic.Handle());
+  const unique_select_object font(dc, graphic.Font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ColorRefOf(graphic.Colour));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, graphic.Format);
@@ -485,8 +413,8 @@ void TEasySetupWindow::PaintGraphic(HDC dc, const TGraphic& graphic) const {
 
 RECT TEasySetupWindow::BoundsOf(const TGraphic& graphic) const {
   RECT bounds;
-  GetWindowRect(graphic.Handle, &bounds);
-  MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&bounds), 2);
+  GetWindowRect(graphic.Handle(), &bounds);
+  MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&bounds), 2);
   return bounds;
 }
 
@@ -494,20 +422,20 @@ void TEasySetupWindow::Repaint(const TGraphic& graphic, const RECT& before) cons
   const RECT now = BoundsOf(graphic);
   RECT area;
   UnionRect(&area, &before, &now);
-  RedrawWindow(FHandle, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+  RedrawWindow(Window(), &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void TEasySetupWindow::FitToText(TGraphic& graphic) {
   if (!graphic.AutoSize) {
     return;
   }
-  const std::wstring text = TextOf(graphic.Handle);
-  const TClientDC dc(FHandle);
-  const TSelectObject font(dc.get(), graphic.Font);
+  const std::wstring text = TextOf(graphic.Handle());
+  const unique_hdc_window dc(Window());
+  const unique_select_object font(dc.get(), graphic.Font);
   RECT size{};
   DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &size,
             graphic.Format | DT_CALCRECT);
-  SetWindowPos(graphic.Handle, nullptr, 0, 0, size.right, size.bottom,
+  SetWindowPos(graphic.Handle(), nullptr, 0, 0, size.right, size.bottom,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -545,13 +473,13 @@ void TEasySetupWindow::Perform(const std::function<void()>& work) {
   try {
     work();
   } catch (...) {
-    ShowException(FHandle);
+    ShowException(Window());
   }
 }
 
 void TEasySetupWindow::Show(int showCommand) {
-  ShowWindow(FHandle, showCommand);
-  UpdateWindow(FHandle);
+  ShowWindow(Window(), showCommand);
+  UpdateWindow(Window());
 }
 
 void TEasySetupWindow::Run() {
@@ -560,16 +488,14 @@ void TEasySetupWindow::Run() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (FHandle) {
-    DestroyWindow(FHandle);
-  }
+  Destroy();
 }
 
 void TEasySetupWindow::SetVisible(TControl control, bool visible) {
   const int command = visible ? SW_SHOWNA : SW_HIDE;
   if (TGraphic* graphic = FindGraphic(control)) {
     const RECT before = BoundsOf(*graphic);
-    ShowWindow(graphic->Handle, command);
+    ShowWindow(graphic->Handle(), command);
     Repaint(*graphic, before);
     return;
   }
@@ -580,7 +506,7 @@ void TEasySetupWindow::SetText(TControl control, const std::string& text) {
   const std::wstring wide = Wide(text);
   if (TGraphic* graphic = FindGraphic(control)) {
     const RECT before = BoundsOf(*graphic);
-    SetWindowTextW(graphic->Handle, wide.c_str());
+    SetWindowTextW(graphic->Handle(), wide.c_str());
     FitToText(*graphic);
     Repaint(*graphic, before);
     return;
@@ -641,8 +567,9 @@ void TEasySetupWindow::StepProgress(TControl bar) {
   SendMessageW(Control(bar), PBM_DELTAPOS, 1, 0);
 }
 
-int TEasySetupWindow::ShowMessage(const std::string& text, unsigned type) {
-  return platform::CurrentMessageBoxes::Get().Show(Handle(), text, EasySetupCaption, type);
+platform::TMessageAnswer TEasySetupWindow::ShowMessage(const std::string& text,
+                                                       platform::TMessageKind kind) {
+  return platform::CurrentMessageBoxes::Get().Show(Handle(), text, EasySetupCaption, kind);
 }
 
 void TEasySetupWindow::ProcessMessages() {

@@ -12,11 +12,12 @@
 
 #include "app/EasySetupView.h"
 #include "app/win32/Artwork.h"
+#include "app/win32/BaseWindow.h"
 #include "app/win32/KVCheckedTreeView.h"
 
 namespace kv::app {
 
-class TEasySetupWindow final : public IEasySetupView {
+class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
  public:
   // The events of a picture or a label, as the form binds them.
   struct TGraphicEvents {
@@ -54,18 +55,27 @@ class TEasySetupWindow final : public IEasySetupView {
   void SetProgressMax(TControl bar, int maximum) override;
   void SetProgress(TControl bar, int position) override;
   void StepProgress(TControl bar) override;
-  int ShowMessage(const std::string& text, unsigned type) override;
+  platform::TMessageAnswer ShowMessage(const std::string& text,
+                                       platform::TMessageKind kind) override;
   void ProcessMessages() override;
   void Close() override;
   [[noreturn]] void Halt(int exitCode) override;
-  uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(FHandle); }
+  platform::TWindowHandle Handle() const override {
+    return platform::win32::WindowHandle(Window());
+  }
   ICheckedTree& Tree() override { return *FTree; }
 
  private:
   // A picture or a label: a child window that the scene paints.
-  struct TGraphic {
+  struct TGraphic final : TBaseWindow {
+    using TBaseWindow::Create;
+    using TBaseWindow::Default;
+    using TBaseWindow::Handle;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+      return Owner->HandleGraphicMessage(*this, message, wParam, lParam);
+    }
+
     TEasySetupWindow* Owner = nullptr;
-    HWND Handle = nullptr;
     int Id = 0;
     bool IsLabel = false;
     HFONT Font = nullptr;
@@ -77,9 +87,8 @@ class TEasySetupWindow final : public IEasySetupView {
     bool Pressed = false;  // the left button went down here and is not up yet
   };
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK GraphicProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  HWND Window() const { return TBaseWindow::Handle(); }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT HandleGraphicMessage(TGraphic& graphic, UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void CreateGraphic(TGraphic& graphic, int id, const wchar_t* className, RECT bounds,
@@ -100,10 +109,9 @@ class TEasySetupWindow final : public IEasySetupView {
   HWND Control(TControl control) const;
 
   TEasySetupArtwork FArtwork;
-  unique_hfont FFont;      // Tahoma 8 pt, the window's default
-  unique_hfont FBoldFont;  // MS Sans Serif 8 pt bold, the heading's
-  unique_hmodule FRichEdit;
-  HWND FHandle = nullptr;
+  platform::win32::unique_hfont FFont;      // Tahoma 8 pt, the window's default
+  platform::win32::unique_hfont FBoldFont;  // MS Sans Serif 8 pt bold, the heading's
+  platform::win32::unique_hmodule FRichEdit;
   // In painting order: Label1, Label2, Image2, lblCancel, Image3, lblNext, lblStatus,
   // lblShortCuts, lblFinish.
   std::array<TGraphic, 9> FGraphics;

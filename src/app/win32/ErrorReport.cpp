@@ -38,8 +38,9 @@ void ShowException(HWND window) noexcept {
       text = "Неизвестная ошибка.";
     }
     const HWND root = window ? GetAncestor(window, GA_ROOT) : nullptr;
-    platform::CurrentMessageBoxes::Get().Show(reinterpret_cast<uintptr_t>(root), text,
-                                              CaptionOf(root), platform::MB_ICONERROR_CODE);
+    platform::CurrentMessageBoxes::Get().Show(
+        platform::win32::WindowHandle(root), text, CaptionOf(root),
+        platform::TMessageKind{platform::TMessageButtons::Ok, platform::TMessageIcon::Error});
   } catch (...) {
     // Nothing is left to report with; the window goes on all the same.
   }

@@ -2,9 +2,13 @@
 
 namespace kv::app {
 
+using platform::win32::unique_hbitmap;
+using platform::win32::unique_hdc;
+using platform::win32::unique_select_object;
+
 void DrawBitmap(HDC target, const RECT& area, HBITMAP bitmap, POINT source) {
   const unique_hdc memory(CreateCompatibleDC(target));
-  const TSelectObject selected(memory.get(), bitmap);
+  const unique_select_object selected(memory.get(), bitmap);
   BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(),
          source.x, source.y, SRCCOPY);
 }
@@ -18,7 +22,7 @@ void PaintBuffered(HDC target, POINT origin, const RECT& area,
   }
   const unique_hdc memory(CreateCompatibleDC(target));
   const unique_hbitmap buffer(CreateCompatibleBitmap(target, width, height));
-  const TSelectObject selected(memory.get(), buffer.get());
+  const unique_select_object selected(memory.get(), buffer.get());
   SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
   paint(memory.get());
   BitBlt(target, origin.x, origin.y, width, height, memory.get(), area.left, area.top, SRCCOPY);

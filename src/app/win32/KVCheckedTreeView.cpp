@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "app/win32/ErrorReport.h"
-
 namespace kv::app {
 namespace {
 
@@ -22,55 +20,26 @@ TTreeNode NodeOf(HTREEITEM item) {
 }  // namespace
 
 TKVCheckedTreeView::TKVCheckedTreeView(HWND parent, int id, const RECT& bounds) {
-  FHandle = CreateWindowExW(
+  Subclass(platform::win32::unique_hwnd(platform::win32::CheckLastError(CreateWindowExW(
       WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
       WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
       bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  if (!FHandle) {
-    RaiseLastOSError();
-  }
-  SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  FDefaultProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr))));
 }
 
-TKVCheckedTreeView::~TKVCheckedTreeView() {
-  if (FHandle) {
-    DestroyWindow(FHandle);
+LRESULT TKVCheckedTreeView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The second press of a double click is a press too: left to the tree view, it would toggle
+  // the box without the event and without the subtree.
+  if ((message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) && PressCheckBox(lParam)) {
+    return 0;
   }
-}
-
-LRESULT CALLBACK TKVCheckedTreeView::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
-  auto* self = reinterpret_cast<TKVCheckedTreeView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  const WNDPROC defaultProc = self->FDefaultProc;
-  switch (message) {
-    // The second press of a double click is a press too: left to the tree view, it would toggle
-    // the box without the event and without the subtree.
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      try {
-        if (self->PressCheckBox(lParam)) {
-          return 0;
-        }
-      } catch (...) {
-        ShowException(window);
-        return 0;
-      }
-      break;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defaultProc));
-      self->FHandle = nullptr;
-      break;
-  }
-  return CallWindowProcW(defaultProc, window, message, wParam, lParam);
+  return Default(message, wParam, lParam);
 }
 
 bool TKVCheckedTreeView::PressCheckBox(LPARAM position) {
   TVHITTESTINFO hit{};
   hit.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
-  SendMessageW(FHandle, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  SendMessageW(Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
   if (!hit.hItem || !(hit.flags & TVHT_ONITEMSTATEICON)) {
     return false;
   }
@@ -90,7 +59,7 @@ TTreeNode TKVCheckedTreeView::Insert(TTreeNode parent, HTREEITEM after, const st
   insert.item.iSelectedImage = imageIndex;
   insert.item.lParam = data;
   const auto item = reinterpret_cast<HTREEITEM>(
-      SendMessageW(FHandle, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+      SendMessageW(Handle(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
   if (!item) {
     throw EInvalidOperation("Unable to insert an item");
   }
@@ -119,12 +88,12 @@ void TKVCheckedTreeView::Delete(TTreeNode node) {
       FNodes.erase(first, last);
     }
   }
-  SendMessageW(FHandle, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(ItemOf(node)));
+  SendMessageW(Handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(ItemOf(node)));
 }
 
 HTREEITEM TKVCheckedTreeView::Next(HTREEITEM node, UINT relation) const {
   return reinterpret_cast<HTREEITEM>(
-      SendMessageW(FHandle, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
+      SendMessageW(Handle(), TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
 }
 
 void TKVCheckedTreeView::Collect(HTREEITEM first, int depth) const {
@@ -163,7 +132,7 @@ std::string TKVCheckedTreeView::Text(TTreeNode node) const {
     item.hItem = ItemOf(node);
     item.pszText = buffer.data();
     item.cchTextMax = static_cast<int>(buffer.size());
-    SendMessageW(FHandle, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(Handle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     // The control may answer with its own buffer instead of filling ours.
     const std::wstring_view text(item.pszText);
     if (text.size() + 1 < buffer.size()) {
@@ -177,13 +146,13 @@ int TKVCheckedTreeView::Data(TTreeNode node) const {
   TVITEMW item{};
   item.mask = TVIF_PARAM | TVIF_HANDLE;
   item.hItem = ItemOf(node);
-  SendMessageW(FHandle, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(Handle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   return static_cast<int>(item.lParam);
 }
 
 bool TKVCheckedTreeView::GetChecked(TTreeNode node) const {
   const auto state = static_cast<UINT>(SendMessageW(
-      FHandle, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(ItemOf(node)), TVIS_STATEIMAGEMASK));
+      Handle(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(ItemOf(node)), TVIS_STATEIMAGEMASK));
   return (state & CheckedState) != 0;
 }
 
@@ -193,7 +162,7 @@ void TKVCheckedTreeView::SetChecked(TTreeNode node, bool checked, bool checkSubN
   item.hItem = ItemOf(node);
   item.state = checked ? CheckedState : UncheckedState;
   item.stateMask = TVIS_STATEIMAGEMASK;
-  SendMessageW(FHandle, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(Handle(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   if (checkSubNodes) {
     for (HTREEITEM child = Next(ItemOf(node), TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
       SetChecked(NodeOf(child), checked, true);
@@ -203,7 +172,7 @@ void TKVCheckedTreeView::SetChecked(TTreeNode node, bool checked, bool checkSubN
 
 void TKVCheckedTreeView::Expand(TTreeNode node) {
   HTREEITEM item = ItemOf(node);
-  SendMessageW(FHandle, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+  SendMessageW(Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
   // The scan expands a preselected folder before its content is added; the tree view ignores
   // that for a node without children, so mark the node open for the children to come.
   TVITEMW state{};
@@ -211,29 +180,30 @@ void TKVCheckedTreeView::Expand(TTreeNode node) {
   state.hItem = item;
   state.stateMask = TVIS_EXPANDED;
   state.state = TVIS_EXPANDED;
-  SendMessageW(FHandle, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&state));
+  SendMessageW(Handle(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&state));
 }
 
 void TKVCheckedTreeView::CollapseAll(TTreeNode node) {
   for (HTREEITEM child = Next(ItemOf(node), TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
     CollapseAll(NodeOf(child));
   }
-  SendMessageW(FHandle, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(ItemOf(node)));
+  SendMessageW(Handle(), TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(ItemOf(node)));
 }
 
 void TKVCheckedTreeView::MakeTopItem(TTreeNode node) {
-  SendMessageW(FHandle, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(ItemOf(node)));
+  SendMessageW(Handle(), TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(ItemOf(node)));
 }
 
 void TKVCheckedTreeView::SetCheckBox(bool shown) {
   FCheckBox = shown;
-  const LONG_PTR style = GetWindowLongPtrW(FHandle, GWL_STYLE);
-  SetWindowLongPtrW(FHandle, GWL_STYLE, shown ? style | TVS_CHECKBOXES : style & ~TVS_CHECKBOXES);
-  InvalidateRect(FHandle, nullptr, TRUE);
+  const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
+  SetWindowLongPtrW(Handle(), GWL_STYLE, shown ? style | TVS_CHECKBOXES : style & ~TVS_CHECKBOXES);
+  InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void TKVCheckedTreeView::SetImageList(uintptr_t imageList) {
-  SendMessageW(FHandle, TVM_SETIMAGELIST, TVSIL_NORMAL, static_cast<LPARAM>(imageList));
+void TKVCheckedTreeView::SetImageList(platform::TImageListHandle imageList) {
+  SendMessageW(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL,
+               reinterpret_cast<LPARAM>(platform::win32::HandleOf(imageList)));
 }
 
 }  // namespace kv::app

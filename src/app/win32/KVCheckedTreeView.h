@@ -7,22 +7,17 @@
 #include <vector>
 
 #include "app/EasySetupView.h"
-#include "platform/win32/Win32.h"
-
-#include <commctrl.h>
+#include "app/win32/BaseWindow.h"
 
 namespace kv::app {
 
-class TKVCheckedTreeView final : public ICheckedTree {
+class TKVCheckedTreeView final : public ICheckedTree, private TBaseWindow {
  public:
   // Creates the tree view, hidden, as a child window of parent at bounds (parent's client
   // coordinates) with the control id.
   TKVCheckedTreeView(HWND parent, int id, const RECT& bounds);
-  ~TKVCheckedTreeView() override;
-  TKVCheckedTreeView(const TKVCheckedTreeView&) = delete;
-  TKVCheckedTreeView& operator=(const TKVCheckedTreeView&) = delete;
 
-  HWND Handle() const { return FHandle; }
+  using TBaseWindow::Handle;
   bool CheckBox() const { return FCheckBox; }
 
   TTreeNode AddChildFirst(TTreeNode parent, const std::string& text, int imageIndex,
@@ -41,7 +36,7 @@ class TKVCheckedTreeView final : public ICheckedTree {
   void MakeTopItem(TTreeNode node) override;
   void SetCheckBox(bool shown) override;
   void SetOnCheck(TOnCheckEvent handler) override { FCheck = std::move(handler); }
-  void SetImageList(uintptr_t imageList) override;
+  void SetImageList(platform::TImageListHandle imageList) override;
 
  private:
   // A node in tree order with its depth (0 for a root node).
@@ -50,7 +45,7 @@ class TKVCheckedTreeView final : public ICheckedTree {
     int Depth;
   };
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   // A left press at the position: when it is on a node's box, toggles the node as the check
   // event decides and answers true (the tree view's own handling of the press must not run).
   bool PressCheckBox(LPARAM position);
@@ -61,8 +56,6 @@ class TKVCheckedTreeView final : public ICheckedTree {
   const std::vector<TEntry>& Nodes() const;
   void Collect(HTREEITEM first, int depth) const;
 
-  HWND FHandle = nullptr;
-  WNDPROC FDefaultProc = nullptr;
   bool FCheckBox = false;
   TOnCheckEvent FCheck;
   mutable std::vector<TEntry> FNodes;

@@ -1,5 +1,6 @@
 #include "platform/Shell.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 
@@ -21,19 +22,18 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 // The XDG folders that play the roles of the Windows special folders.
 class PosixSpecialFolders final : public ISpecialFolders {
  public:
-  std::string GetPath(int csidl) override {
-    switch (csidl) {
-      case CSIDL_PERSONAL_CODE:
+  std::string GetPath(TSpecialFolder folder) override {
+    switch (folder) {
+      case TSpecialFolder::Documents:
         return EnvOr("XDG_DOCUMENTS_DIR", Home() + "/Documents");
-      case CSIDL_DESKTOPDIRECTORY_CODE:
+      case TSpecialFolder::Desktop:
         return EnvOr("XDG_DESKTOP_DIR", Home() + "/Desktop");
-      case CSIDL_APPDATA_CODE:
+      case TSpecialFolder::AppData:
         return EnvOr("XDG_CONFIG_HOME", Home() + "/.config");
-      case CSIDL_COMMON_APPDATA_CODE:
+      case TSpecialFolder::CommonAppData:
         return "/var/lib";
-      default:
-        throw EOSError(Format("Unknown special folder %d", csidl), 2);
     }
+    throw EOSError(Format("Unknown special folder %d", static_cast<int>(folder)), ENOENT);
   }
 };
 
@@ -46,9 +46,10 @@ class PosixFileVersionResources final : public IFileVersionResources {
 // No window system: the text goes to the error stream and the first button is taken.
 class ConsoleMessageBoxes final : public IMessageBoxes {
  public:
-  int Show(uintptr_t, const std::string& text, const std::string& caption, unsigned type) override {
+  TMessageAnswer Show(TWindowHandle, const std::string& text, const std::string& caption,
+                      TMessageKind kind) override {
     std::cerr << caption << ": " << text << '\n';
-    return (type & 0xF) == MB_YESNO_CODE ? ID_YES_CODE : ID_OK_CODE;
+    return kind.Buttons == TMessageButtons::YesNo ? TMessageAnswer::Yes : TMessageAnswer::Ok;
   }
 };
 

@@ -24,10 +24,10 @@ std::string Native(std::string path) {
 // One list standing in for the shared one: it only counts the icons added to it.
 class PosixFileIcons final : public IFileIcons {
  public:
-  uintptr_t SystemSmallImageList() override { return 1; }
-  int32_t ImageCount(uintptr_t) override { return FCount; }
+  TImageListHandle SystemSmallImageList() override { return TImageListHandle{1}; }
+  int32_t ImageCount(TImageListHandle) override { return FCount; }
   int32_t SystemIconIndex(const std::string&) override { return 0; }
-  int32_t AddAssociatedIcon(uintptr_t, const std::string&) override { return FCount++; }
+  int32_t AddAssociatedIcon(TImageListHandle, const std::string&) override { return FCount++; }
 
  private:
   std::atomic<int32_t> FCount = 0;
@@ -62,8 +62,8 @@ int MoveEntry(const std::string& source, const std::string& target) {
 // Moves as the shell's move does with no confirmation: every replace is answered yes.
 class PosixShellFileOperations final : public IShellFileOperations {
  public:
-  int32_t Move(uintptr_t, const std::string& sourcePattern, const std::string& targetFolder,
-               unsigned) override {
+  int32_t Move(TWindowHandle, const std::string& sourcePattern, const std::string& targetFolder,
+               TMoveOptions) override {
     const std::string pattern = Native(sourcePattern);
     const size_t slash = pattern.find_last_of('/');
     const std::string folder = pattern.substr(0, slash + 1);

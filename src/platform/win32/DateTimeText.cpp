@@ -8,10 +8,8 @@ namespace {
 using TFormatter = int(WINAPI*)(LPCWSTR, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
 
 std::wstring FormatPart(TFormatter format, DWORD flags, const SYSTEMTIME& time) {
-  const int length = format(LOCALE_NAME_USER_DEFAULT, flags, &time, nullptr, nullptr, 0);
-  if (length == 0) {
-    RaiseLastOSError();
-  }
+  const int length =
+      win32::CheckLastError(format(LOCALE_NAME_USER_DEFAULT, flags, &time, nullptr, nullptr, 0));
   std::wstring text(static_cast<size_t>(length), L'\0');
   format(LOCALE_NAME_USER_DEFAULT, flags, &time, nullptr, text.data(), length);
   text.resize(static_cast<size_t>(length - 1));

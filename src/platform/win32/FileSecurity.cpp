@@ -5,21 +5,14 @@
 namespace kv::platform {
 namespace {
 
-void Check(BOOL succeeded) {
-  if (!succeeded) {
-    RaiseLastOSError();
-  }
-}
-
 class Win32FileSecurity final : public IFileSecurity {
  public:
   // Only the access-control part of the file's security is replaced.
   void GrantEveryoneAccess(const std::string& path) override {
     win32::TEveryoneFullAccess access;
-    if (!SetFileSecurityW(win32::Wide(path).c_str(), DACL_SECURITY_INFORMATION,
-                          access.Descriptor())) {
-      win32::RaiseOSError(GetLastError(), path);
-    }
+    win32::CheckLastError(
+        SetFileSecurityW(win32::Wide(path).c_str(), DACL_SECURITY_INFORMATION, access.Descriptor()),
+        path);
   }
 };
 
@@ -28,13 +21,14 @@ class Win32FileSecurity final : public IFileSecurity {
 win32::TEveryoneFullAccess::TEveryoneFullAccess() {
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
   PSID everyone = nullptr;
-  Check(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+  CheckLastError(
+      AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
   FEveryone = unique_sid(everyone);
   const auto acl = reinterpret_cast<PACL>(FAcl);
-  Check(InitializeAcl(acl, AclBufferSize, ACL_REVISION));
-  Check(AddAccessAllowedAce(acl, ACL_REVISION, AccessMask, FEveryone.get()));
-  Check(InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION));
-  Check(SetSecurityDescriptorDacl(&FDescriptor, TRUE, acl, FALSE));
+  CheckLastError(InitializeAcl(acl, AclBufferSize, ACL_REVISION));
+  CheckLastError(AddAccessAllowedAce(acl, ACL_REVISION, AccessMask, FEveryone.get()));
+  CheckLastError(InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION));
+  CheckLastError(SetSecurityDescriptorDacl(&FDescriptor, TRUE, acl, FALSE));
 }
 
 template <>

@@ -1,11 +1,9 @@
 #pragma once
 // The security descriptor that the Win32 backend gives files for every user's full access.
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 namespace kv::platform::win32 {
-
-using unique_sid = unique_any<PSID, &::FreeSid>;
 
 // Its access-control list holds one entry, without inheritance: Everyone may do everything (all
 // specific and standard rights, the system security list and the maximum allowed). The list

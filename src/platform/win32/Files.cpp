@@ -1,10 +1,11 @@
 #include "platform/Files.h"
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 #include <algorithm>
 
 namespace kv::platform {
+using win32::CheckLastError;
 using win32::RaiseOSError;
 using win32::Wide;
 
@@ -23,7 +24,7 @@ DWORD Chunk(int64_t remaining) {
   return static_cast<DWORD>(std::min<int64_t>(remaining, 1 << 30));
 }
 
-using unique_view = win32::unique_any<const void*, &::UnmapViewOfFile>;
+using win32::unique_view;
 
 class Win32MappedView final : public IMappedView {
  public:
@@ -63,10 +64,9 @@ class Win32File final : public IFileHandle {
     int64_t done = 0;
     while (done < count) {
       DWORD read = 0;
-      if (!ReadFile(FHandle.get(), static_cast<char*>(buffer) + done, Chunk(count - done), &read,
-                    nullptr)) {
-        RaiseOSError(GetLastError(), FPath);
-      }
+      CheckLastError(ReadFile(FHandle.get(), static_cast<char*>(buffer) + done, Chunk(count - done),
+                              &read, nullptr),
+                     FPath);
       if (read == 0) {
         break;
       }
@@ -78,10 +78,9 @@ class Win32File final : public IFileHandle {
     int64_t done = 0;
     while (done < count) {
       DWORD written = 0;
-      if (!WriteFile(FHandle.get(), static_cast<const char*>(buffer) + done, Chunk(count - done),
-                     &written, nullptr)) {
-        RaiseOSError(GetLastError(), FPath);
-      }
+      CheckLastError(WriteFile(FHandle.get(), static_cast<const char*>(buffer) + done,
+                               Chunk(count - done), &written, nullptr),
+                     FPath);
       done += written;
     }
     return done;
@@ -93,25 +92,19 @@ class Win32File final : public IFileHandle {
     LARGE_INTEGER distance{};
     distance.QuadPart = offset;
     LARGE_INTEGER position{};
-    if (!SetFilePointerEx(FHandle.get(), distance, &position, method)) {
-      RaiseOSError(GetLastError(), FPath);
-    }
+    CheckLastError(SetFilePointerEx(FHandle.get(), distance, &position, method), FPath);
     return position.QuadPart;
   }
   int64_t Size() override {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(FHandle.get(), &size)) {
-      RaiseOSError(GetLastError(), FPath);
-    }
+    CheckLastError(GetFileSizeEx(FHandle.get(), &size), FPath);
     return size.QuadPart;
   }
   // Moves the end of the file and leaves the position where it was.
   void SetSize(int64_t size) override {
     const int64_t position = Seek(0, TSeekOrigin::Current);
     Seek(size, TSeekOrigin::Beginning);
-    if (!SetEndOfFile(FHandle.get())) {
-      RaiseOSError(GetLastError(), FPath);
-    }
+    CheckLastError(SetEndOfFile(FHandle.get()), FPath);
     Seek(position, TSeekOrigin::Beginning);
   }
   std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) override {
@@ -217,10 +210,8 @@ std::string TempFolder() {
   std::wstring buffer(MAX_PATH + 1, L'\0');
   // A longer path than the buffer holds is not copied: the call gives the size it needs.
   for (;;) {
-    const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length == 0) {
-      throw platform::OSError(GetLastError());
-    }
+    const DWORD length =
+        CheckLastError(GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data()));
     if (length < buffer.size()) {
       buffer.resize(length);
       return win32::Narrow(buffer);

@@ -1,6 +1,6 @@
 #include "platform/Registry.h"
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 #include <cwchar>
 

@@ -7,13 +7,56 @@
 namespace kv::platform {
 namespace {
 
+int CsidlOf(TSpecialFolder folder) {
+  switch (folder) {
+    case TSpecialFolder::Documents:
+      return CSIDL_PERSONAL;
+    case TSpecialFolder::Desktop:
+      return CSIDL_DESKTOPDIRECTORY;
+    case TSpecialFolder::AppData:
+      return CSIDL_APPDATA;
+    case TSpecialFolder::CommonAppData:
+      return CSIDL_COMMON_APPDATA;
+  }
+  throw EInvalidOperation("Unknown special folder");
+}
+
+UINT MessageBoxStyleOf(TMessageKind kind) {
+  UINT style = kind.Buttons == TMessageButtons::YesNo ? MB_YESNO : MB_OK;
+  switch (kind.Icon) {
+    case TMessageIcon::None:
+      break;
+    case TMessageIcon::Error:
+      style |= MB_ICONERROR;
+      break;
+    case TMessageIcon::Warning:
+      style |= MB_ICONWARNING;
+      break;
+    case TMessageIcon::Question:
+      style |= MB_ICONQUESTION;
+      break;
+  }
+  return kind.SecondIsDefault ? style | MB_DEFBUTTON2 : style;
+}
+
+TMessageAnswer AnswerOf(int result) {
+  switch (result) {
+    case IDOK:
+      return TMessageAnswer::Ok;
+    case IDYES:
+      return TMessageAnswer::Yes;
+    case IDNO:
+      return TMessageAnswer::No;
+    default:
+      return TMessageAnswer::None;
+  }
+}
+
 class Win32SpecialFolders final : public ISpecialFolders {
  public:
-  std::string GetPath(int csidl) override {
+  std::string GetPath(TSpecialFolder folder) override {
     wchar_t buffer[MAX_PATH];
-    if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE)) {
-      RaiseLastOSError();
-    }
+    win32::CheckLastError(SHGetSpecialFolderPathW(nullptr, buffer, CsidlOf(folder), FALSE));
     std::string path = win32::Narrow(buffer);
     if (!path.empty() && path.back() == '\\') {
       path.pop_back();
@@ -89,10 +132,10 @@ class Win32FileVersionResources final : public IFileVersionResources {
 
 class Win32MessageBoxes final : public IMessageBoxes {
  public:
-  int Show(uintptr_t owner, const std::string& text, const std::string& caption,
-           unsigned type) override {
-    return MessageBoxW(reinterpret_cast<HWND>(owner), win32::Wide(text).c_str(),
-                       win32::Wide(caption).c_str(), type);
+  TMessageAnswer Show(TWindowHandle owner, const std::string& text, const std::string& caption,
+                      TMessageKind kind) override {
+    return AnswerOf(MessageBoxW(win32::HandleOf(owner), win32::Wide(text).c_str(),
+                                win32::Wide(caption).c_str(), MessageBoxStyleOf(kind)));
   }
 };
 

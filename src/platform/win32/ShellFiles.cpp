@@ -17,18 +17,13 @@
 namespace kv::platform {
 namespace {
 
+using win32::CheckResult;
 using win32::com_ptr;
+using win32::HandleOf;
 using win32::Wide;
 
 // Item identifier lists come from the shell's task allocator.
-using unique_pidl = win32::unique_any<LPITEMIDLIST, &::CoTaskMemFree>;
-using unique_hicon = win32::unique_any<HICON, &::DestroyIcon>;
-
-void CheckShell(HRESULT result) {
-  if (FAILED(result)) {
-    throw EOSError(ResultCodeMessage(result), static_cast<uint32_t>(result));
-  }
-}
+using unique_pidl = win32::unique_cotaskmem_ptr<ITEMIDLIST>;
 
 // The item of a name inside the folder (ParseDisplayName wants a writable name).
 HRESULT ParseName(IShellFolder& folder, std::wstring name, unique_pidl& item) {
@@ -39,19 +34,16 @@ HRESULT ParseName(IShellFolder& folder, std::wstring name, unique_pidl& item) {
   return result;
 }
 
-HIMAGELIST ImageList(uintptr_t handle) {
-  return reinterpret_cast<HIMAGELIST>(handle);
-}
-
 class Win32FileIcons final : public IFileIcons {
  public:
-  uintptr_t SystemSmallImageList() override {
+  TImageListHandle SystemSmallImageList() override {
     SHFILEINFOW info{};
-    return SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    return win32::ImageListHandle(reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON)));
   }
 
-  int32_t ImageCount(uintptr_t imageList) override {
-    return ImageList_GetImageCount(ImageList(imageList));
+  int32_t ImageCount(TImageListHandle imageList) override {
+    return ImageList_GetImageCount(HandleOf(imageList));
   }
 
   int32_t SystemIconIndex(const std::string& path) override {
@@ -60,11 +52,11 @@ class Win32FileIcons final : public IFileIcons {
     const size_t nameStart = wide.find_last_of(L"\\:") + 1;
 
     com_ptr<IShellFolder> desktop;
-    CheckShell(SHGetDesktopFolder(desktop.put()));
+    CheckResult(SHGetDesktopFolder(desktop.put()));
     unique_pidl folderItem;
-    CheckShell(ParseName(*desktop.get(), wide.substr(0, nameStart), folderItem));
+    CheckResult(ParseName(*desktop.get(), wide.substr(0, nameStart), folderItem));
     com_ptr<IShellFolder> folder;
-    CheckShell(
+    CheckResult(
         desktop->BindToObject(folderItem.get(), nullptr, IID_IShellFolder, folder.put_void()));
     // A file the shell cannot name has no icon of its own: the list's first image serves.
     unique_pidl fileItem;
@@ -79,7 +71,7 @@ class Win32FileIcons final : public IFileIcons {
     return info.iIcon;
   }
 
-  int32_t AddAssociatedIcon(uintptr_t imageList, const std::string& path) override {
+  int32_t AddAssociatedIcon(TImageListHandle imageList, const std::string& path) override {
     const std::optional<std::wstring> type = SharedIconType(path);
     const std::lock_guard lock(FLock);
     if (type) {
@@ -91,9 +83,9 @@ class Win32FileIcons final : public IFileIcons {
     std::wstring buffer = Wide(path);
     buffer.resize(std::max<size_t>(buffer.size(), MAX_PATH) + 1, L'\0');
     WORD index = 0;
-    const unique_hicon icon(
+    const win32::unique_hicon icon(
         ExtractAssociatedIconW(GetModuleHandleW(nullptr), buffer.data(), &index));
-    const int32_t added = ImageList_ReplaceIcon(ImageList(imageList), -1, icon.get());
+    const int32_t added = ImageList_ReplaceIcon(HandleOf(imageList), -1, icon.get());
     if (type) {
       FShared[{imageList, *type}] = added;
     }
@@ -123,60 +115,67 @@ class Win32FileIcons final : public IFileIcons {
   }
 
   std::mutex FLock;
-  std::map<std::pair<uintptr_t, std::wstring>, int32_t> FShared;
+  std::map<std::pair<TImageListHandle, std::wstring>, int32_t> FShared;
 };
 
 // One move of the shell: both fields are lists of names, each ended by a null, the list by one
 // more.
-int32_t ShellMove(uintptr_t owner, const std::string& sourcePattern,
-                  const std::string& targetFolder, unsigned flags) {
+int32_t ShellMove(HWND owner, const std::string& sourcePattern, const std::string& targetFolder,
+                  FILEOP_FLAGS flags) {
   std::wstring from = Wide(sourcePattern);
   from.push_back(L'\0');
   std::wstring to = Wide(targetFolder);
   to.push_back(L'\0');
   SHFILEOPSTRUCTW operation{};
-  operation.hwnd = reinterpret_cast<HWND>(owner);
+  operation.hwnd = owner;
   operation.wFunc = FO_MOVE;
   operation.pFrom = from.c_str();
   operation.pTo = to.c_str();
-  operation.fFlags = static_cast<FILEOP_FLAGS>(flags);
+  operation.fFlags = flags;
   return SHFileOperationW(&operation);
+}
+
+// Windows moves everything in one operation. Wine's shell leaves a folder whose name the target
+// has already, and several files without a folder among them: what is left is moved one entry at
+// a time, quietly, as the shell has shown any error once.
+int32_t MoveAll(HWND owner, const std::string& sourcePattern, const std::string& targetFolder,
+                FILEOP_FLAGS flags) {
+  const int32_t result = ShellMove(owner, sourcePattern, targetFolder, flags);
+  if (result < 0) {
+    return result;
+  }
+  const size_t separator = sourcePattern.find_last_of('\\') + 1;
+  const std::string folder = sourcePattern.substr(0, separator);
+  const std::string mask = sourcePattern.substr(separator);
+  const std::string target = targetFolder.ends_with('\\') ? targetFolder : targetFolder + '\\';
+  const auto quiet = static_cast<FILEOP_FLAGS>(flags | FOF_SILENT | FOF_NOERRORUI);
+  int32_t failed = 0;
+  for (const TFileEntry& entry : FindFiles(folder, mask)) {
+    int32_t moved = 0;
+    if (entry.IsDirectory && DirectoryExists(target + entry.Name)) {
+      moved = MoveAll(owner, folder + entry.Name + "\\*.*", target + entry.Name + "\\", quiet);
+      RemoveDir(folder + entry.Name);
+    } else {
+      moved = ShellMove(owner, folder + entry.Name, target, quiet);
+    }
+    if (moved < 0) {
+      return moved;
+    }
+    failed = failed ? failed : moved;
+  }
+  if (FindFiles(folder, mask).empty()) {
+    return 0;
+  }
+  return failed ? failed : result;
 }
 
 class Win32ShellFileOperations final : public IShellFileOperations {
  public:
-  int32_t Move(uintptr_t owner, const std::string& sourcePattern, const std::string& targetFolder,
-               unsigned flags) override {
-    const int32_t result = ShellMove(owner, sourcePattern, targetFolder, flags);
-    if (result < 0) {
-      return result;
-    }
-    // Windows moves everything in this one operation. Wine's shell leaves a folder whose name
-    // the target has already, and several files without a folder among them: what is left is
-    // moved one entry at a time, quietly, as the shell has shown any error once.
-    const size_t separator = sourcePattern.find_last_of('\\') + 1;
-    const std::string folder = sourcePattern.substr(0, separator);
-    const std::string mask = sourcePattern.substr(separator);
-    const std::string target = targetFolder.ends_with('\\') ? targetFolder : targetFolder + '\\';
-    const unsigned quiet = flags | FOF_SILENT | FOF_NOERRORUI;
-    int32_t failed = 0;
-    for (const TFileEntry& entry : FindFiles(folder, mask)) {
-      int32_t moved = 0;
-      if (entry.IsDirectory && DirectoryExists(target + entry.Name)) {
-        moved = Move(owner, folder + entry.Name + "\\*.*", target + entry.Name + "\\", quiet);
-        RemoveDir(folder + entry.Name);
-      } else {
-        moved = ShellMove(owner, folder + entry.Name, target, quiet);
-      }
-      if (moved < 0) {
-        return moved;
-      }
-      failed = failed ? failed : moved;
-    }
-    if (FindFiles(folder, mask).empty()) {
-      return 0;
-    }
-    return failed ? failed : result;
+  int32_t Move(TWindowHandle owner, const std::string& sourcePattern,
+               const std::string& targetFolder, TMoveOptions options) override {
+    const auto flags = static_cast<FILEOP_FLAGS>((options.NoConfirmation ? FOF_NOCONFIRMATION : 0) |
+                                                 (options.AllowUndo ? FOF_ALLOWUNDO : 0));
+    return MoveAll(HandleOf(owner), sourcePattern, targetFolder, flags);
   }
 };
 

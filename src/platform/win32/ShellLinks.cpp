@@ -7,10 +7,6 @@
 namespace kv::platform {
 namespace {
 
-[[noreturn]] void RaiseResult(HRESULT result, const std::string& path) {
-  throw EOSError(ResultCodeMessage(result) + ": " + path, static_cast<uint32_t>(result));
-}
-
 // The shell's own link object, saved through its file interface.
 class Win32ShellLinks final : public IShellLinks {
  public:
@@ -18,22 +14,15 @@ class Win32ShellLinks final : public IShellLinks {
               const std::string& workingFolder) override {
     win32::EnsureComInitialized();
     win32::com_ptr<IShellLinkW> link;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkW, link.put_void());
-    if (FAILED(result)) {
-      RaiseResult(result, linkFile);
-    }
+    win32::CheckResult(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IShellLinkW, link.put_void()),
+                       linkFile);
     link->SetPath(win32::Wide(target).c_str());
     link->SetWorkingDirectory(win32::Wide(workingFolder).c_str());
-    const auto file = link.query<IPersistFile>(IID_IPersistFile);
-    if (!file) {
-      RaiseResult(E_NOINTERFACE, linkFile);
-    }
+    win32::com_ptr<IPersistFile> file;
+    win32::CheckResult(link->QueryInterface(IID_IPersistFile, file.put_void()), linkFile);
     // FALSE: the link object keeps no current file; it is let go right after.
-    result = file->Save(win32::Wide(linkFile).c_str(), FALSE);
-    if (FAILED(result)) {
-      RaiseResult(result, linkFile);
-    }
+    win32::CheckResult(file->Save(win32::Wide(linkFile).c_str(), FALSE), linkFile);
   }
 };
 

@@ -1,7 +1,7 @@
 #include "platform/System.h"
 
 #include "base/Format.h"
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -58,7 +58,7 @@ std::vector<std::string> CommandLineArgs() {
   int count = 0;
   const win32::unique_hlocal_ptr<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!argv) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   std::vector<std::string> args;
   for (int i = 1; i < count; ++i) {
@@ -73,7 +73,7 @@ std::string ProgramFileName() {
     const DWORD size = static_cast<DWORD>(buffer.size());
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
     if (length == 0) {
-      throw platform::OSError(GetLastError());
+      win32::RaiseOSError(GetLastError());
     }
     // A full buffer may have cut the name short.
     if (length < size) {

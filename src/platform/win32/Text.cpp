@@ -17,7 +17,7 @@ std::string MapCase(std::string_view text, DWORD flags) {
   const int length = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), size, nullptr, 0,
                                    nullptr, nullptr, 0);
   if (length == 0) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   std::wstring mapped(static_cast<size_t>(length), L'\0');
   LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, wide.data(), size, mapped.data(), length, nullptr,
@@ -43,7 +43,7 @@ size_t Utf16Length(std::string_view utf8) {
   const int length =
       MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   if (length == 0) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   return static_cast<size_t>(length);
 }
@@ -69,7 +69,7 @@ std::string EncodeCodePage(unsigned codePage, std::string_view utf8) {
   const int length =
       WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, "?", nullptr);
   if (length == 0) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   std::string result(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(codePage, flags, wide.data(), size, result.data(), length, "?", nullptr);
@@ -83,7 +83,7 @@ std::string DecodeCodePage(unsigned codePage, std::string_view bytes) {
   const int size = static_cast<int>(bytes.size());
   const int length = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
   if (length == 0) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(codePage, 0, bytes.data(), size, wide.data(), length);
@@ -109,7 +109,7 @@ int CompareTextLocale(std::string_view a, std::string_view b) {
                                      static_cast<int>(wideA.size()), wideB.data(),
                                      static_cast<int>(wideB.size()), nullptr, nullptr, 0);
   if (result == 0) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   return result - CSTR_EQUAL;
 }
@@ -126,7 +126,7 @@ std::string DecimalSeparator() {
   const int length =
       GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, std::size(separator));
   if (length == 0) {
-    throw platform::OSError(GetLastError());
+    win32::RaiseOSError(GetLastError());
   }
   return Narrow(separator);
 }

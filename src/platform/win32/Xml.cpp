@@ -24,8 +24,9 @@ constexpr CLSID kCLSID_DOMDocument30 = {
 constexpr IID kIID_IXMLDOMDocument2 = {
     0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
-// A failed call: the implementation's own description when it left one, else the system's text.
-void Check(HRESULT result) {
+// A failed call of the XML DOM raises the DOM's own error (EOleSysError, which readers of option
+// files catch), with the implementation's description when it left one, else the system's text.
+void CheckDom(HRESULT result) {
   if (SUCCEEDED(result)) {
     return;
   }
@@ -48,7 +49,7 @@ void Check(HRESULT result) {
 template <class Getter>
 std::string GetString(Getter getter) {
   BSTR raw = nullptr;
-  Check(getter(&raw));
+  CheckDom(getter(&raw));
   const unique_bstr owned(raw);
   return raw ? win32::Narrow(owned) : std::string();
 }
@@ -72,7 +73,7 @@ std::string VariantText(const unique_variant& variant) {
 
 DOMNodeType NodeType(IXMLDOMNode* node) {
   DOMNodeType type = NODE_INVALID;
-  Check(node->get_nodeType(&type));
+  CheckDom(node->get_nodeType(&type));
   return type;
 }
 
@@ -82,31 +83,31 @@ std::string NodeName(IXMLDOMNode* node) {
 
 std::string NodeValue(IXMLDOMNode* node) {
   unique_variant value;
-  Check(node->get_nodeValue(value.put()));
+  CheckDom(node->get_nodeValue(value.put()));
   return VariantText(value);
 }
 
 com_ptr<IXMLDOMNode> FirstChild(IXMLDOMNode* node) {
   com_ptr<IXMLDOMNode> child;
-  Check(node->get_firstChild(child.put()));
+  CheckDom(node->get_firstChild(child.put()));
   return child;
 }
 
 com_ptr<IXMLDOMNode> LastChild(IXMLDOMNode* node) {
   com_ptr<IXMLDOMNode> child;
-  Check(node->get_lastChild(child.put()));
+  CheckDom(node->get_lastChild(child.put()));
   return child;
 }
 
 com_ptr<IXMLDOMNode> NextSibling(IXMLDOMNode* node) {
   com_ptr<IXMLDOMNode> sibling;
-  Check(node->get_nextSibling(sibling.put()));
+  CheckDom(node->get_nextSibling(sibling.put()));
   return sibling;
 }
 
 com_ptr<IXMLDOMNode> Parent(IXMLDOMNode* node) {
   com_ptr<IXMLDOMNode> parent;
-  Check(node->get_parentNode(parent.put()));
+  CheckDom(node->get_parentNode(parent.put()));
   return parent;
 }
 
@@ -168,21 +169,21 @@ com_ptr<IXMLDOMElement> AsElement(const com_ptr<IXMLDOMNode>& node) {
 
 com_ptr<IXMLDOMDocument2> OwnerDocument(IXMLDOMNode* node) {
   com_ptr<IXMLDOMDocument> owner;
-  Check(node->get_ownerDocument(owner.put()));
+  CheckDom(node->get_ownerDocument(owner.put()));
   if (!owner) {
     // The document node is its own owner.
-    Check(node->QueryInterface(kIID_IXMLDOMDocument2, owner.put_void()));
+    CheckDom(node->QueryInterface(kIID_IXMLDOMDocument2, owner.put_void()));
   }
   com_ptr<IXMLDOMDocument2> document = owner.query<IXMLDOMDocument2>(kIID_IXMLDOMDocument2);
   if (!document) {
-    Check(E_NOINTERFACE);
+    CheckDom(E_NOINTERFACE);
   }
   return document;
 }
 
 void SetProperty(IXMLDOMDocument2* document, const char* name, const VARIANT& value) {
   const unique_bstr property = MakeBstr(name);
-  Check(document->setProperty(property.get(), value));
+  CheckDom(document->setProperty(property.get(), value));
 }
 
 void SetProperty(IXMLDOMDocument2* document, const char* name, std::string_view text) {
@@ -220,7 +221,7 @@ class TSelectionNamespaces {
  private:
   void GetProperty(const char* name, unique_variant& value) {
     const unique_bstr property = MakeBstr(name);
-    Check(FDocument->getProperty(property.get(), value.put()));
+    CheckDom(FDocument->getProperty(property.get(), value.put()));
   }
 
   IXMLDOMDocument2* FDocument;
@@ -234,12 +235,12 @@ class TSelectionNamespaces {
 com_ptr<IXMLDOMDocument2> NewDocument() {
   win32::EnsureComInitialized();
   com_ptr<IXMLDOMDocument2> document;
-  Check(CoCreateInstance(kCLSID_DOMDocument30, nullptr, CLSCTX_INPROC_SERVER, kIID_IXMLDOMDocument2,
-                         document.put_void()));
-  Check(document->put_async(VARIANT_FALSE));
-  Check(document->put_validateOnParse(VARIANT_FALSE));
-  Check(document->put_resolveExternals(VARIANT_FALSE));
-  Check(document->put_preserveWhiteSpace(VARIANT_FALSE));
+  CheckDom(CoCreateInstance(kCLSID_DOMDocument30, nullptr, CLSCTX_INPROC_SERVER,
+                            kIID_IXMLDOMDocument2, document.put_void()));
+  CheckDom(document->put_async(VARIANT_FALSE));
+  CheckDom(document->put_validateOnParse(VARIANT_FALSE));
+  CheckDom(document->put_resolveExternals(VARIANT_FALSE));
+  CheckDom(document->put_preserveWhiteSpace(VARIANT_FALSE));
   SetProperty(document.get(), "SelectionLanguage", "XPath");
   return document;
 }
@@ -255,23 +256,23 @@ com_ptr<IXMLDOMDocument2> Parse(std::string_view bytes) {
   source.get().vt = VT_ARRAY | VT_UI1;
   if (!bytes.empty()) {
     void* data = nullptr;
-    Check(SafeArrayAccessData(array, &data));
+    CheckDom(SafeArrayAccessData(array, &data));
     std::memcpy(data, bytes.data(), bytes.size());
     SafeArrayUnaccessData(array);
   }
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  Check(document->load(source.get(), &loaded));
+  CheckDom(document->load(source.get(), &loaded));
   if (loaded != VARIANT_TRUE) {
     com_ptr<IXMLDOMParseError> error;
-    Check(document->get_parseError(error.put()));
+    CheckDom(document->get_parseError(error.put()));
     std::string reason = GetString([&](BSTR* out) { return error->get_reason(out); });
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {
       reason.pop_back();
     }
     LONG line = 0;
     LONG position = 0;
-    Check(error->get_line(&line));
-    Check(error->get_linepos(&position));
+    CheckDom(error->get_line(&line));
+    CheckDom(error->get_linepos(&position));
     if (line > 0) {
       reason +=
           Format(" (line %d, position %d)", static_cast<int>(line), static_cast<int>(position));
@@ -284,13 +285,13 @@ com_ptr<IXMLDOMDocument2> Parse(std::string_view bytes) {
 com_ptr<IXMLDOMNode> NewTextNode(IXMLDOMDocument* document, std::string_view text) {
   com_ptr<IXMLDOMText> node;
   const unique_bstr data = MakeBstr(text);
-  Check(document->createTextNode(data.get(), node.put()));
+  CheckDom(document->createTextNode(data.get(), node.put()));
   return node;
 }
 
 void Append(IXMLDOMNode* parent, const com_ptr<IXMLDOMNode>& child) {
   com_ptr<IXMLDOMNode> added;
-  Check(parent->appendChild(child.get(), added.put()));
+  CheckDom(parent->appendChild(child.get(), added.put()));
 }
 
 void InsertBefore(IXMLDOMNode* parent, const com_ptr<IXMLDOMNode>& child, IXMLDOMNode* before) {
@@ -299,7 +300,7 @@ void InsertBefore(IXMLDOMNode* parent, const com_ptr<IXMLDOMNode>& child, IXMLDO
   reference.get().punkVal = before;
   before->AddRef();
   com_ptr<IXMLDOMNode> added;
-  Check(parent->insertBefore(child.get(), reference.get(), added.put()));
+  CheckDom(parent->insertBefore(child.get(), reference.get(), added.put()));
 }
 
 // Indentation of an element's content at the given depth, the document element's being 0.
@@ -342,10 +343,10 @@ std::string DeclareDefaultEncoding(IXMLDOMDocument2* document) {
   com_ptr<IXMLDOMProcessingInstruction> instruction;
   const unique_bstr target = MakeBstr("xml");
   const unique_bstr content = MakeBstr(data);
-  Check(document->createProcessingInstruction(target.get(), content.get(), instruction.put()));
+  CheckDom(document->createProcessingInstruction(target.get(), content.get(), instruction.put()));
   if (declared) {
     com_ptr<IXMLDOMNode> replaced;
-    Check(document->replaceChild(instruction.get(), first.get(), replaced.put()));
+    CheckDom(document->replaceChild(instruction.get(), first.get(), replaced.put()));
   } else if (first) {
     InsertBefore(document, instruction, first.get());
   } else {
@@ -415,18 +416,18 @@ std::string EncodeWithCharacterReferences(std::wstring_view text, UINT codePage)
 
 std::string SaveToBytes(IXMLDOMDocument2* document) {
   com_ptr<IStream> stream;
-  Check(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
+  CheckDom(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
   unique_variant target;
   target.put()->vt = VT_UNKNOWN;
   target.get().punkVal = stream.get();
   stream->AddRef();
-  Check(document->save(target.get()));
+  CheckDom(document->save(target.get()));
   STATSTG status{};
-  Check(stream->Stat(&status, STATFLAG_NONAME));
-  Check(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr));
+  CheckDom(stream->Stat(&status, STATFLAG_NONAME));
+  CheckDom(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr));
   std::string bytes(static_cast<size_t>(status.cbSize.QuadPart), '\0');
   ULONG read = 0;
-  Check(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read));
+  CheckDom(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read));
   bytes.resize(read);
   return bytes;
 }
@@ -440,7 +441,7 @@ std::string Serialize(IXMLDOMDocument2* document, const std::string& declaration
     return SaveToBytes(document);
   }
   BSTR raw = nullptr;
-  Check(document->get_xml(&raw));
+  CheckDom(document->get_xml(&raw));
   const unique_bstr owned(raw);
   std::wstring xml(raw, SysStringLen(raw));
   // MSXML's own form of the declaration may leave out the encoding.
@@ -476,7 +477,7 @@ com_ptr<IXMLDOMNode> NewElement(IXMLDOMDocument* document, const std::string& na
   CheckName(name);
   com_ptr<IXMLDOMElement> element;
   const unique_bstr tag = MakeBstr(name);
-  Check(document->createElement(tag.get(), element.put()));
+  CheckDom(document->createElement(tag.get(), element.put()));
   return element;
 }
 
@@ -535,7 +536,7 @@ std::optional<std::string> TXmlNode::Attribute(const std::string& name) const {
   }
   com_ptr<IXMLDOMAttribute> attribute;
   const unique_bstr attributeName = MakeBstr(name);
-  Check(AsElement(FData->Node)->getAttributeNode(attributeName.get(), attribute.put()));
+  CheckDom(AsElement(FData->Node)->getAttributeNode(attributeName.get(), attribute.put()));
   if (!attribute) {
     return std::nullopt;
   }
@@ -549,7 +550,7 @@ void TXmlNode::SetAttribute(const std::string& name, const std::string& value) {
   const unique_bstr attributeName = MakeBstr(name);
   unique_variant text;
   SetText(text, value);
-  Check(element->setAttribute(attributeName.get(), text.get()));
+  CheckDom(element->setAttribute(attributeName.get(), text.get()));
 }
 
 void TXmlNode::RemoveAttribute(const std::string& name) {
@@ -557,7 +558,7 @@ void TXmlNode::RemoveAttribute(const std::string& name) {
     return;
   }
   const unique_bstr attributeName = MakeBstr(name);
-  Check(AsElement(FData->Node)->removeAttribute(attributeName.get()));
+  CheckDom(AsElement(FData->Node)->removeAttribute(attributeName.get()));
 }
 
 std::vector<std::pair<std::string, std::string>> TXmlNode::Attributes() const {
@@ -566,12 +567,12 @@ std::vector<std::pair<std::string, std::string>> TXmlNode::Attributes() const {
     return result;
   }
   com_ptr<IXMLDOMNamedNodeMap> attributes;
-  Check(FData->Node->get_attributes(attributes.put()));
+  CheckDom(FData->Node->get_attributes(attributes.put()));
   LONG count = 0;
-  Check(attributes->get_length(&count));
+  CheckDom(attributes->get_length(&count));
   for (LONG i = 0; i < count; ++i) {
     com_ptr<IXMLDOMNode> attribute;
-    Check(attributes->get_item(i, attribute.put()));
+    CheckDom(attributes->get_item(i, attribute.put()));
     std::string name = NodeName(attribute.get());
     if (!IsNamespaceDeclaration(name)) {
       result.emplace_back(std::move(name), NodeValue(attribute.get()));
@@ -642,13 +643,13 @@ void TXmlNode::RemoveAll() {
   IXMLDOMNode* node = FData->Node.get();
   while (com_ptr<IXMLDOMNode> child = FirstChild(node)) {
     com_ptr<IXMLDOMNode> removed;
-    Check(node->removeChild(child.get(), removed.put()));
+    CheckDom(node->removeChild(child.get(), removed.put()));
   }
   // Namespace declarations stay, as the element's own name may need them.
   const com_ptr<IXMLDOMElement> element = AsElement(FData->Node);
   for (const auto& [name, value] : Attributes()) {
     const unique_bstr attributeName = MakeBstr(name);
-    Check(element->removeAttribute(attributeName.get()));
+    CheckDom(element->removeAttribute(attributeName.get()));
   }
 }
 
@@ -661,12 +662,12 @@ TXmlNodeList TXmlNode::SelectNodes(const std::string& xpath, const std::string& 
   const TSelectionNamespaces selection(document.get(), namespaces);
   com_ptr<IXMLDOMNodeList> nodes;
   const unique_bstr query = MakeBstr(xpath);
-  Check(FData->Node->selectNodes(query.get(), nodes.put()));
+  CheckDom(FData->Node->selectNodes(query.get(), nodes.put()));
   LONG count = 0;
-  Check(nodes->get_length(&count));
+  CheckDom(nodes->get_length(&count));
   for (LONG i = 0; i < count; ++i) {
     com_ptr<IXMLDOMNode> node;
-    Check(nodes->get_item(i, node.put()));
+    CheckDom(nodes->get_item(i, node.put()));
     result.push_back(MakeNode(node));
   }
   return result;
@@ -680,7 +681,7 @@ TXmlNode TXmlNode::SelectSingleNode(const std::string& xpath, const std::string&
   const TSelectionNamespaces selection(document.get(), namespaces);
   com_ptr<IXMLDOMNode> node;
   const unique_bstr query = MakeBstr(xpath);
-  Check(FData->Node->selectSingleNode(query.get(), node.put()));
+  CheckDom(FData->Node->selectSingleNode(query.get(), node.put()));
   return MakeNode(node);
 }
 
@@ -691,7 +692,7 @@ TXmlDocument TXmlDocument::Create() {
   com_ptr<IXMLDOMProcessingInstruction> declaration;
   const unique_bstr target = MakeBstr("xml");
   const unique_bstr content = MakeBstr("version=\"1.0\"");
-  Check(document->createProcessingInstruction(target.get(), content.get(), declaration.put()));
+  CheckDom(document->createProcessingInstruction(target.get(), content.get(), declaration.put()));
   Append(document.get(), declaration);
   return TXmlDocument(std::make_shared<TData>(TData{std::move(document)}));
 }
@@ -726,7 +727,7 @@ TXmlNode TXmlDocument::DocumentElement() const {
     return {};
   }
   com_ptr<IXMLDOMElement> element;
-  Check(FData->Doc->get_documentElement(element.put()));
+  CheckDom(FData->Doc->get_documentElement(element.put()));
   return MakeNode(element);
 }
 
@@ -734,7 +735,7 @@ TXmlNode TXmlDocument::SetDocumentElement(const std::string& name) {
   CheckNotNull();
   const com_ptr<IXMLDOMNode> node = NewElement(FData->Doc.get(), name);
   const com_ptr<IXMLDOMElement> element = AsElement(node);
-  Check(FData->Doc->putref_documentElement(element.get()));
+  CheckDom(FData->Doc->putref_documentElement(element.get()));
   return MakeNode(node);
 }
 

@@ -21,7 +21,7 @@ TEST(DesktopLinkTest, TheShortcutLandsInTheUsersDesktopFolder) {
   form.CreateDesktopLink(target, "Ярлык теста Swiftkit");
 
   const std::string expected =
-      platform::CurrentSpecialFolders::Get().GetPath(platform::CSIDL_DESKTOPDIRECTORY_CODE) +
+      platform::CurrentSpecialFolders::Get().GetPath(platform::TSpecialFolder::Desktop) +
       "\\Ярлык теста Swiftkit.lnk";
   ASSERT_EQ(form.ShortCutList.Count(), 1);
   EXPECT_TRUE(platform::SameTextLocale(form.ShortCutList[0], expected)) << form.ShortCutList[0];

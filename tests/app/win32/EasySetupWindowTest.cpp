@@ -15,6 +15,10 @@ namespace {
 
 using namespace win32;
 using platform::win32::Narrow;
+using platform::win32::unique_hbitmap;
+using platform::win32::unique_hdc;
+using platform::win32::unique_hdc_window;
+using platform::win32::unique_select_object;
 
 constexpr COLORREF BackgroundColour = RGB(10, 20, 30);
 constexpr COLORREF NormalFaceColour = RGB(200, 210, 220);
@@ -57,7 +61,7 @@ class EasySetupWindowTest : public testing::Test {
     }
   }
 
-  HWND Handle() const { return reinterpret_cast<HWND>(Window->Handle()); }
+  HWND Handle() const { return platform::win32::HandleOf(Window->Handle()); }
   HWND Item(int id) const { return GetDlgItem(Handle(), id); }
 
   static std::string TextOf(HWND window) {
@@ -72,10 +76,10 @@ class EasySetupWindowTest : public testing::Test {
     const HWND control = Item(id);
     RECT client;
     GetClientRect(control, &client);
-    const TClientDC screen(nullptr);
+    const unique_hdc_window screen(nullptr);
     const unique_hdc memory(CreateCompatibleDC(screen.get()));
     const unique_hbitmap bitmap(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
-    const TSelectObject selected(memory.get(), bitmap.get());
+    const unique_select_object selected(memory.get(), bitmap.get());
     SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT);
     return GetPixel(memory.get(), at.x, at.y);
   }
@@ -196,7 +200,8 @@ TEST_F(EasySetupWindowTest, AnErrorOfAHandlerIsShownAndTheWindowGoesOn) {
       texts.push_back(shown.Text);
       EXPECT_EQ(shown.Caption, EasySetupCaption);
       EXPECT_EQ(shown.Owner, Window->Handle());
-      EXPECT_EQ(shown.Type, platform::MB_ICONERROR_CODE);
+      EXPECT_EQ(shown.Type, (platform::TMessageKind{platform::TMessageButtons::Ok,
+                                                    platform::TMessageIcon::Error}));
     }
     EXPECT_EQ(texts, c.Expected);
   }
@@ -211,11 +216,12 @@ TEST_F(EasySetupWindowTest, AnErrorOfAHandlerIsShownAndTheWindowGoesOn) {
 TEST_F(EasySetupWindowTest, MessageBoxesCarryTheApplicationTitle) {
   test::RecordingMessageBoxes boxes;
   platform::TScopedCurrent<platform::IMessageBoxes> scoped(boxes);
-  EXPECT_EQ(Window->ShowMessage("Текст", platform::MB_YESNO_CODE), platform::ID_OK_CODE);
+  const platform::TMessageKind yesNo{platform::TMessageButtons::YesNo};
+  EXPECT_EQ(Window->ShowMessage("Текст", yesNo), platform::TMessageAnswer::Ok);
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Caption, EasySetupCaption);
   EXPECT_EQ(boxes.Shown[0].Owner, Window->Handle());
-  EXPECT_EQ(boxes.Shown[0].Type, platform::MB_YESNO_CODE);
+  EXPECT_EQ(boxes.Shown[0].Type, yesNo);
   EXPECT_EQ(TextOf(Handle()), EasySetupCaption);
 }
 

@@ -279,7 +279,7 @@ TEST_F(CheckedTreeTest, AFailingCheckEventIsReported) {
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Сбой");
   EXPECT_EQ(boxes.Shown[0].Caption, "Host");
-  EXPECT_EQ(boxes.Shown[0].Owner, reinterpret_cast<uintptr_t>(Host.get()));
+  EXPECT_EQ(boxes.Shown[0].Owner, platform::win32::WindowHandle(Host.get()));
   EXPECT_FALSE(Tree->GetChecked(Other));
 
   Tree->SetOnCheck(nullptr);

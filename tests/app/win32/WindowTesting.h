@@ -7,11 +7,11 @@
 
 #include "app/win32/EasySetupWindow.h"
 #include "platform/Shell.h"
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 namespace kv::test {
 
-using unique_hwnd = platform::win32::unique_any<HWND, &::DestroyWindow>;
+using platform::win32::unique_hwnd;
 
 // Wine creates windows only with a display to show them on.
 inline constexpr char NoWindowsReason[] =
@@ -28,16 +28,16 @@ using app::PumpWaitingMessages;
 class RecordingMessageBoxes final : public platform::IMessageBoxes {
  public:
   struct TShown {
-    uintptr_t Owner;
+    platform::TWindowHandle Owner;
     std::string Text;
     std::string Caption;
-    unsigned Type;
+    platform::TMessageKind Type;
   };
 
-  int Show(uintptr_t owner, const std::string& text, const std::string& caption,
-           unsigned type) override {
-    Shown.push_back({owner, text, caption, type});
-    return platform::ID_OK_CODE;
+  platform::TMessageAnswer Show(platform::TWindowHandle owner, const std::string& text,
+                                const std::string& caption, platform::TMessageKind kind) override {
+    Shown.push_back({owner, text, caption, kind});
+    return platform::TMessageAnswer::Ok;
   }
 
   std::vector<TShown> Shown;

@@ -17,7 +17,7 @@
 
 #include "app/win32/EasySetupControls.h"
 #include "platform/Files.h"
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 #include "support/Win32Fixtures.h"
 
 // After windows.h, which Win32.h brings.

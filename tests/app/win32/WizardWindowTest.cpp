@@ -292,9 +292,8 @@ TEST_F(WizardWindowTest, BothPagesHiddenLeadFromTheCopyPageToTheDonePage) {
   InstallClient();
   WriteSettings("[links]\r\nshowdialog=0\r\nprobe=" + kPackageFolder + "\\" + kProbeFile +
                 "\r\n[connections]\r\nshowdialog=0\r\n");
-  FShortcut =
-      platform::CurrentSpecialFolders::Get().GetPath(platform::CSIDL_DESKTOPDIRECTORY_CODE) + "\\" +
-      kProbeFile + ".lnk";
+  FShortcut = platform::CurrentSpecialFolders::Get().GetPath(platform::TSpecialFolder::Desktop) +
+              "\\" + kProbeFile + ".lnk";
   TWizard& wizard = StartAndCopy();
 
   wizard.ClickNext();

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 #include <aclapi.h>
 

@@ -16,8 +16,8 @@ namespace {
 
 TEST(Win32FileIconsTest, AnExecutablesIconIndexComesFromTheShellFolders) {
   IFileIcons& icons = CurrentFileIcons::Get();
-  const uintptr_t list = icons.SystemSmallImageList();
-  ASSERT_NE(list, 0u);
+  const TImageListHandle list = icons.SystemSmallImageList();
+  ASSERT_NE(list, TImageListHandle::None);
   EXPECT_GT(icons.ImageCount(list), 0);
 
   // A package's folders have Cyrillic names.
@@ -39,7 +39,7 @@ TEST(Win32FileIconsTest, AnExecutablesIconIndexComesFromTheShellFolders) {
 TEST(Win32FileIconsTest, FilesOfOneTypeShareOneImage) {
   test::TTempFolder temp;
   IFileIcons& icons = CurrentFileIcons::Get();
-  const uintptr_t list = icons.SystemSmallImageList();
+  const TImageListHandle list = icons.SystemSmallImageList();
   const int32_t count = icons.ImageCount(list);
   std::vector<int32_t> indexes;
   for (const char* name : {"Смета.kvdata", "Акт.KVDATA"}) {

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "platform/Files.h"
+#include "platform/win32/Handles.h"
 #include "support/Win32Fixtures.h"
 
 namespace kv::platform {

@@ -1,6 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 namespace kv::test {
 
