@@ -1,6 +1,6 @@
 #pragma once
 // Text services of the operating system. Portable code keeps text as UTF-8; these convert at the
-// seam, count UTF-16 code units where the system counts characters, and compare and map case in
+// seam, count UTF-16 code units where Windows counts characters, and compare and map case in
 // the user's locale (ICU on Linux, the NLS functions on Windows).
 
 #include <cstddef>
@@ -13,7 +13,7 @@ namespace kv::platform {
 
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
-// How many UTF-16 code units the UTF-8 text takes: the system's character count.
+// How many UTF-16 code units the UTF-8 text takes: the character count of Windows.
 size_t Utf16Length(std::string_view utf8);
 
 constexpr unsigned kCodePage1251 = 1251;

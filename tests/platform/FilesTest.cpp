@@ -6,11 +6,16 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <string>
 
 #include "base/Exceptions.h"
+#include "support/TempFolder.h"
 
 namespace kv::platform {
 namespace {
+
+using test::ReadFileBytes;
+using test::WriteFileBytes;
 
 // The library's UTF-8 path as the standard library's path, to check its work independently.
 std::filesystem::path StdPath(std::string path) {
@@ -130,6 +135,120 @@ TEST(TempFolderTest, IsAnExistingFolderWithATrailingSeparator) {
   ASSERT_FALSE(folder.empty());
   EXPECT_TRUE(folder.back() == '\\' || folder.back() == '/') << folder;
   EXPECT_TRUE(DirectoryExists(folder));
+}
+
+// ---- searching folders ----
+
+// Names with what the search says of them, sorted: the file system's order is its own.
+std::vector<std::string> Found(const std::string& folder, const std::string& mask) {
+  std::vector<std::string> found;
+  for (const TFileEntry& entry : FindFiles(folder, mask)) {
+    found.push_back(entry.Name + (entry.IsDirectory ? "/" : "=" + std::to_string(entry.Size)));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+TEST(FindFilesTest, MasksIgnoreLetterCase) {
+  const test::TTempFolder temp;
+  ForceDirectories(temp.Path("Сохранено.tmp"));
+  test::WriteFileBytes(temp.Path("a.tmp"), "12345");
+  test::WriteFileBytes(temp.Path("Смета.TMP"), "");
+  test::WriteFileBytes(temp.Path("a.tmp.bak"), "1");
+  test::WriteFileBytes(temp.Path("readme"), "12");
+
+  EXPECT_EQ(Found(temp.Path(""), "*.tmp"),
+            (std::vector<std::string>{"a.tmp=5", "Смета.TMP=0", "Сохранено.tmp/"}));
+  // Without a trailing separator, and "*.*" for every name, those without a dot too.
+  const std::string folder = temp.Path("");
+  EXPECT_EQ(Found(folder.substr(0, folder.size() - 1), "*.*"),
+            (std::vector<std::string>{"a.tmp.bak=1", "a.tmp=5", "readme=2", "Смета.TMP=0",
+                                      "Сохранено.tmp/"}));
+  EXPECT_EQ(Found(temp.Path("missing"), "*.*"), std::vector<std::string>{});
+}
+
+// ---- opening without raising, read-only mappings, empty folders ----
+
+// Bytes that differ from one view to the next, so that a view at a wrong offset shows.
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<char>(i * 7 + i / 65521);
+  }
+  return bytes;
+}
+
+TEST(MappedFilesTest, TryOpenFileAnswersTheCodeOpenFileRaises) {
+  test::TTempFolder temp;
+  const std::string missing = temp.Path("нет\\файла.txt");
+  uint32_t code = 0;
+  EXPECT_EQ(TryOpenFile(missing, TFileOpenMode::OpenRead, TFileShare::DenyWrite, code), nullptr);
+  EXPECT_NE(code, 0u);
+  try {
+    OpenFile(missing, TFileOpenMode::OpenRead);
+    ADD_FAILURE() << "no error";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), code);
+  }
+}
+
+TEST(MappedFilesTest, OpenOrCreateKeepsWhatTheFileHeld) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("Файл.bin");
+  uint32_t code = 0;
+  TryOpenFile(path, TFileOpenMode::OpenOrCreate, TFileShare::DenyRead, code)->Write("12345", 5);
+  TryOpenFile(path, TFileOpenMode::OpenOrCreate, TFileShare::DenyRead, code)->Write("AB", 2);
+  EXPECT_EQ(ReadFileBytes(path), "AB345");
+}
+
+TEST(MappedFilesTest, ViewsReadTheFileOneGranuleAtATime) {
+  const int64_t granularity = AllocationGranularity();
+  ASSERT_GT(granularity, 0);
+  EXPECT_EQ(granularity % 4096, 0);
+
+  test::TTempFolder temp;
+  const std::string path = temp.Path("Большой.bin");
+  const std::string bytes = Pattern(static_cast<size_t>(granularity * 3 + 100));
+  WriteFileBytes(path, bytes);
+  const auto file = OpenFile(path, TFileOpenMode::OpenRead, TFileShare::DenyWrite);
+  uint32_t code = 0;
+  const auto mapping = file->MapReadOnly(code);
+  ASSERT_NE(mapping, nullptr) << code;
+  for (int64_t offset = 0; offset < std::ssize(bytes); offset += granularity) {
+    const auto length =
+        static_cast<size_t>(std::min<int64_t>(granularity, std::ssize(bytes) - offset));
+    const auto view = mapping->MapView(offset, length, code);
+    ASSERT_NE(view, nullptr) << code;
+    EXPECT_EQ(std::string(static_cast<const char*>(view->Data()), length),
+              bytes.substr(static_cast<size_t>(offset), length))
+        << "at " << offset;
+  }
+  // A view offset off the granule is refused with the system's code.
+  code = 0;
+  EXPECT_EQ(mapping->MapView(1, 10, code), nullptr);
+  EXPECT_NE(code, 0u);
+}
+
+TEST(MappedFilesTest, AnEmptyFileCannotBeMapped) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("empty.bin");
+  WriteFileBytes(path, "");
+  uint32_t code = 0;
+  EXPECT_EQ(OpenFile(path, TFileOpenMode::OpenRead)->MapReadOnly(code), nullptr);
+  EXPECT_NE(code, 0u);
+}
+
+TEST(MappedFilesTest, RemoveDirRemovesOnlyAnEmptyFolder) {
+  test::TTempFolder temp;
+  ForceDirectories(temp.Path("Пустая"));
+  ForceDirectories(temp.Path("Полная"));
+  WriteFileBytes(temp.Path("Полная\\f.txt"), "x");
+
+  EXPECT_TRUE(RemoveDir(temp.Path("Пустая")));
+  EXPECT_FALSE(DirectoryExists(temp.Path("Пустая")));
+  EXPECT_FALSE(RemoveDir(temp.Path("Полная")));
+  EXPECT_TRUE(FileExists(temp.Path("Полная\\f.txt")));
+  EXPECT_FALSE(RemoveDir(temp.Path("Нет")));
 }
 
 }  // namespace

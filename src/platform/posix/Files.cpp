@@ -21,7 +21,7 @@
 namespace kv::platform {
 namespace {
 
-// The system's paths use backslashes; here they are the Linux separator.
+// The library's paths use Windows backslashes; here they are the Linux separator.
 std::string Native(const std::string& path) {
   std::string result = path;
   std::replace(result.begin(), result.end(), '\\', '/');

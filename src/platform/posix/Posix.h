@@ -10,7 +10,7 @@
 
 namespace kv::platform::posix {
 
-// A time as the system's local date-time.
+// A time as an OLE Automation date in local time.
 TDateTime ToLocalDateTime(std::time_t time);
 
 // Linux has no share modes. Windows refuses to move or replace a file that is open without
