@@ -4,17 +4,22 @@
 
 namespace kv {
 
+namespace {
+std::string OSErrorMessage(uint32_t code) {
+  return code == 0 ? "A call to an OS function failed" : platform::SystemErrorMessage(code);
+}
+}  // namespace
+
 EOSError platform::OSError(uint32_t code) {
-  return EOSError(SystemErrorMessage(code), code);
+  return EOSError(OSErrorMessage(code), code);
+}
+
+EOSError platform::OSError(uint32_t code, const std::string& path) {
+  return EOSError(OSErrorMessage(code) + ": " + path, code);
 }
 
 void RaiseLastOSError() {
-  const uint32_t code = platform::LastErrorCode();
-  // Some calls fail without saying why; the system's text for 0 would read as success.
-  if (code == 0) {
-    throw EOSError("A call to an OS function failed", 0);
-  }
-  throw platform::OSError(code);
+  throw platform::OSError(platform::LastErrorCode());
 }
 
 }  // namespace kv

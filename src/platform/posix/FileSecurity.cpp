@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "base/Exceptions.h"
+#include "platform/OSError.h"
 #include "platform/System.h"
 
 namespace kv::platform {
@@ -21,8 +21,7 @@ class PosixFileSecurity final : public IFileSecurity {
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0 ||
         ::chmod(native.c_str(), (st.st_mode & 07777) | 0666) != 0) {
-      const auto code = static_cast<uint32_t>(errno);
-      throw EOSError(SystemErrorMessage(code) + ": " + path, code);
+      throw OSError(static_cast<uint32_t>(errno), path);
     }
   }
 };

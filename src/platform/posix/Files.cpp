@@ -15,7 +15,7 @@
 #include <set>
 #include <utility>
 
-#include "base/Exceptions.h"
+#include "platform/OSError.h"
 #include "platform/posix/Posix.h"
 
 namespace kv::platform {
@@ -29,9 +29,7 @@ std::string Native(const std::string& path) {
 }
 
 [[noreturn]] void RaiseErrno(const std::string& path) {
-  const int code = errno;
-  throw EOSError(SystemErrorMessage(static_cast<uint32_t>(code)) + ": " + path,
-                 static_cast<uint32_t>(code));
+  throw OSError(static_cast<uint32_t>(errno), path);
 }
 
 class PosixMappedView final : public IMappedView {

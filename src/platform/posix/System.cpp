@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "base/Exceptions.h"
+#include "platform/OSError.h"
 #include "platform/posix/Posix.h"
 
 namespace kv::platform {
@@ -65,8 +65,7 @@ std::string ProgramFileName() {
   std::error_code error;
   const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {
-    throw EOSError(SystemErrorMessage(static_cast<uint32_t>(error.value())),
-                   static_cast<uint32_t>(error.value()));
+    throw OSError(static_cast<uint32_t>(error.value()));
   }
   return path.string();
 }

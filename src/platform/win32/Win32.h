@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/Exceptions.h"
+#include "platform/OSError.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
 
@@ -24,19 +24,13 @@ namespace kv::platform::win32 {
 
 // ---- checks: a failed call raises EOSError with the code taken at that call ----
 
-// The system's message for the code; a call that failed without a code (0) must not read as
-// success.
-inline std::string OSErrorMessage(DWORD code) {
-  return code == ERROR_SUCCESS ? "A call to an OS function failed" : SystemErrorMessage(code);
-}
-
 [[noreturn]] inline void RaiseOSError(DWORD code) {
-  throw EOSError(OSErrorMessage(code), code);
+  throw OSError(code);
 }
 
 // A failed call on a file or folder: the message names the path.
 [[noreturn]] inline void RaiseOSError(DWORD code, const std::string& path) {
-  throw EOSError(OSErrorMessage(code) + ": " + path, code);
+  throw OSError(code, path);
 }
 
 // A call that answers false, null or an empty holder on failure and leaves its code to

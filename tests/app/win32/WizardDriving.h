@@ -18,6 +18,7 @@
 #include "app/win32/EasySetupControls.h"
 #include "platform/Files.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Win32.h"
 #include "support/Win32Fixtures.h"
 
 // After windows.h, which Win32.h brings.
@@ -175,7 +176,7 @@ class TChildProcess {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         platform::win32::Wide(folder).c_str(), &startup, &process)) {
-      throw platform::OSError(GetLastError());
+      platform::win32::RaiseOSError(GetLastError());
     }
     FProcess = platform::win32::unique_handle(process.hProcess);
     CloseHandle(process.hThread);
