@@ -210,6 +210,10 @@ std::string ExtractFileDir(const std::string& FileName) {
   return separator == std::string::npos ? std::string() : FileName.substr(0, separator);
 }
 
+std::string ExtractFileName(const std::string& FileName) {
+  return FileName.substr(FileName.find_last_of("\\/") + 1);
+}
+
 bool IsEmptyStr(std::string_view S, bool ATrim) {
   return (ATrim ? Trim(S) : S).empty();
 }

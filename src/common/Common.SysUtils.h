@@ -76,6 +76,8 @@ std::string IncludeTrailingBackslash(const std::string& Path);
 // (ExtractFilePath) or without it (ExtractFileDir); empty when there is none.
 std::string ExtractFilePath(const std::string& FileName);
 std::string ExtractFileDir(const std::string& FileName);
+// The last part of a path, after its last separator; the whole path when there is none.
+std::string ExtractFileName(const std::string& FileName);
 
 // The text without the spaces and control characters at both ends.
 std::string_view Trim(std::string_view S);
