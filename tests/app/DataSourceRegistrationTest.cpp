@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dlgEasySetup.h"
+#include "app/DataSourceRegistration.h"
 #include "common/Exceptions.h"
 #include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
@@ -24,128 +24,8 @@ namespace {
 
 using test::TWizardWorld;
 
-class MergeExternalFileExtsTest : public testing::Test {
+class DataSourceRegistrationTest : public testing::Test {
  protected:
-  MergeExternalFileExtsTest()
-      : Form(World.CreateWizard()), FileName(World.CommonSettingFolder + "CommonSetting.XML") {}
-
-  // The attribute as the file now holds it; nothing when the file or the attribute is absent.
-  std::optional<std::string> Stored() const {
-    if (!platform::FileExists(FileName)) {
-      return std::nullopt;
-    }
-    return platform::TXmlDocument::LoadFromFile(FileName).DocumentElement().Attribute(
-        "ExternalFileExts");
-  }
-
-  TWizardWorld World;
-  TfrmEasySetup& Form;
-  const std::string FileName;
-};
-
-TEST_F(MergeExternalFileExtsTest, MergesSortedWithoutDuplicatesTheStoredSpellingWinning) {
-  struct Case {
-    const char* stored;  // nullptr: the attribute is absent
-    const char* package;
-    const char* merged;
-  };
-  const Case cases[] = {
-      {"xls;doc", "DOC; pdf ;;txt", "doc;pdf;txt;xls"},
-      {nullptr, "b;A;a", "A;b"},
-      {"  ", " kvd8 ", "kvd8"},
-      {"xls", " ; ;", "xls"},
-      {"Смета;арх", "СМЕТА;Ёлка;АРХ", "арх;Ёлка;Смета"},
-      {"my ext;x", "x y", "my ext;x;x y"},
-      {"z", "say \"hi\"", "\"say \"\"hi\"\"\";z"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.package);
-    std::string attribute = c.stored ? std::string(" ExternalFileExts=\"") + c.stored + "\"" : "";
-    test::WriteFileBytes(
-        FileName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Options Version=\"9\"" + attribute +
-                      "><Ribbon Minimized=\"1\"/></Options>");
-    Form.ExternalFileExts = c.package;
-    Form.MergeExternalFileExts();
-    EXPECT_EQ(Stored(), c.merged);
-    // The rest of the settings stays.
-    const auto root = platform::TXmlDocument::LoadFromFile(FileName).DocumentElement();
-    EXPECT_EQ(root.Attribute("Version"), "9");
-    EXPECT_EQ(root.Child("Ribbon").Attribute("Minimized"), "1");
-  }
-}
-
-TEST_F(MergeExternalFileExtsTest, WithoutASettingsFileANewOneHoldsOnlyTheList) {
-  platform::DeleteFile(FileName);
-  Form.ExternalFileExts = "pdf;Doc";
-  Form.MergeExternalFileExts();
-  const auto root = platform::TXmlDocument::LoadFromFile(FileName).DocumentElement();
-  EXPECT_EQ(root.Name(), "Options");
-  EXPECT_EQ(root.Attributes(),
-            (std::vector<std::pair<std::string, std::string>>{{"ExternalFileExts", "Doc;pdf"}}));
-  EXPECT_TRUE(root.Children().empty());
-}
-
-TEST_F(MergeExternalFileExtsTest, AnEmptyPackageListTouchesNothing) {
-  Form.ExternalFileExts = "";
-  Form.MergeExternalFileExts();
-  EXPECT_FALSE(platform::FileExists(FileName));
-}
-
-// A client that never ran for this user has no settings folder yet.
-TEST_F(MergeExternalFileExtsTest, CreatesTheMissingSettingsFolder) {
-  std::string folder = World.CommonSettingFolder;
-  std::replace(folder.begin(), folder.end(), '\\', '/');
-  std::filesystem::remove_all(std::u8string(folder.begin(), folder.end()));
-  Form.ExternalFileExts = "pdf";
-  Form.MergeExternalFileExts();
-  EXPECT_EQ(Stored(), "pdf");
-}
-
-TEST_F(MergeExternalFileExtsTest, ASettingsFileItCannotUseIsReportedAndKept) {
-  struct Case {
-    std::string content;
-    bool parseError;
-  };
-  const Case cases[] = {
-      {"<Options ExternalFileExts=\"doc\"", true},
-      {"", true},
-      {"<Settings ExternalFileExts=\"doc\"/>", false},
-  };
-  Form.ExternalFileExts = "pdf";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.content);
-    test::WriteFileBytes(FileName, c.content);
-    if (c.parseError) {
-      EXPECT_THROW(Form.MergeExternalFileExts(), platform::EXmlParseError);
-    } else {
-      EXPECT_THROW(Form.MergeExternalFileExts(), Exception);
-    }
-    EXPECT_EQ(test::ReadFileBytes(FileName), c.content);
-  }
-}
-
-// The data-source page as the shortcut page leaves it: package folders and the online node.
-class RegisterConnectionsTest : public testing::Test {
- protected:
-  RegisterConnectionsTest() : Form(World.CreateWizard()), Tree(World.View.TreeView) {
-    Form.SmetaAppFolder = World.MyFolderRoot;
-    Form.SmetaCommonFolder = World.CommonDataFolder;
-  }
-
-  TTreeNode Folder(int tag, const std::string& path, bool checked, bool installed = true) {
-    if (installed) {
-      platform::ForceDirectories(
-          (tag == DocumentTreeTag ? World.MyFolderRoot : World.CommonDataFolder) + path);
-    }
-    const TTreeNode node = Tree.AddChild(nullptr, path.substr(path.find_last_of('\\') + 1), 0,
-                                         Form.DataList.Add(path, tag));
-    Tree.SetChecked(node, checked, false);
-    return node;
-  }
-  void Online(bool checked, const std::string& text = OnlineServiceCaption) {
-    Tree.SetChecked(Tree.AddChild(nullptr, text, 0, -1), checked, true);
-  }
-
   // The data sources Connections.xml holds, as the client reads them: "caption: folder" for a
   // folder, the caption alone for the online service.
   std::vector<std::string> Stored() const {
@@ -172,27 +52,28 @@ class RegisterConnectionsTest : public testing::Test {
   }
 
   TWizardWorld World;
-  TfrmEasySetup& Form;
-  test::FakeCheckedTree& Tree;
   const std::string Files = TFileSystemConnection::ClassInfo().ClassID();
   const std::string OnlineClass = TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo().ClassID();
 };
 
-TEST_F(RegisterConnectionsTest, TheCheckedFoldersAndTheOnlineServiceBecomeDataSources) {
-  Folder(DocumentTreeTag, "Сметы", true);
-  Folder(DocumentTreeTag, "Сметы\\Архив", false);
-  Folder(DocumentTreeTag, "Шаблоны", true, false);  // not installed: skipped
-  Folder(ClientTreeTag, "Data", true);
-  Online(true);
-  Form.RegisterConnections();
+TEST_F(DataSourceRegistrationTest, InstalledFoldersAndTheOnlineServiceAreAddedInOrder) {
+  TDataSourceRegistration registration;
+  platform::ForceDirectories(World.MyFolderRoot + "Сметы");
+  platform::ForceDirectories(World.CommonDataFolder + "Data");
+  registration.AddFolder(World.MyFolderRoot + "Сметы");
+  registration.AddFolder(World.MyFolderRoot + "Шаблоны");  // not installed: skipped
+  registration.AddOnlineService();
+  registration.AddFolder(World.CommonDataFolder + "Data");
+  EXPECT_TRUE(Stored().empty()) << "written before Save";
+  registration.Save();
   EXPECT_EQ(Stored(), (std::vector<std::string>{
                           "Сметы: " + World.MyFolderRoot + "Сметы",
-                          "Data: " + World.CommonDataFolder + "Data",
                           OnlineServiceCaption,
+                          "Data: " + World.CommonDataFolder + "Data",
                       }));
 }
 
-TEST_F(RegisterConnectionsTest, WhatIsRegisteredAlreadyIsNotAddedAgain) {
+TEST_F(DataSourceRegistrationTest, WhatIsRegisteredAlreadyIsNotAddedAgain) {
   auto folder = std::make_unique<TFileSystemConnection>();
   folder->SetCaption("Мои сметы");
   folder->SetAddress(platform::UpperCaseLocale(World.MyFolderRoot + "Сметы\\"));
@@ -203,17 +84,22 @@ TEST_F(RegisterConnectionsTest, WhatIsRegisteredAlreadyIsNotAddedAgain) {
   const std::vector<std::string> before = Stored();
   ASSERT_EQ(before.size(), 2u);
 
-  Folder(DocumentTreeTag, "Сметы", true);
-  Online(true, platform::UpperCaseLocale(OnlineServiceCaption));
-  Form.RegisterConnections();
+  platform::ForceDirectories(World.MyFolderRoot + "Сметы");
+  TDataSourceRegistration registration;
+  registration.AddFolder(World.MyFolderRoot + "Сметы");
+  registration.AddOnlineService();
+  registration.Save();
   EXPECT_EQ(Stored(), before);
 }
 
 // Two package folders of one name: two data sources, the pool telling their captions apart.
-TEST_F(RegisterConnectionsTest, FoldersOfOneNameInTwoPlaces) {
-  Folder(DocumentTreeTag, "Сметы", true);
-  Folder(DocumentTreeTag, "Архив\\Сметы", true);
-  Form.RegisterConnections();
+TEST_F(DataSourceRegistrationTest, FoldersOfOneNameInTwoPlaces) {
+  platform::ForceDirectories(World.MyFolderRoot + "Сметы");
+  platform::ForceDirectories(World.MyFolderRoot + "Архив\\Сметы");
+  TDataSourceRegistration registration;
+  registration.AddFolder(World.MyFolderRoot + "Сметы");
+  registration.AddFolder(World.MyFolderRoot + "Архив\\Сметы");
+  registration.Save();
   const std::vector<std::string> stored = Stored();
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0], "Сметы: " + World.MyFolderRoot + "Сметы");
@@ -221,11 +107,10 @@ TEST_F(RegisterConnectionsTest, FoldersOfOneNameInTwoPlaces) {
   EXPECT_NE(stored[1].substr(0, stored[1].find(':')), "Сметы");
 }
 
-TEST_F(RegisterConnectionsTest, AnUnreadableConnectionsFileIsReportedAndKept) {
+TEST_F(DataSourceRegistrationTest, AnUnreadableConnectionsFileIsReportedAndKept) {
   const std::string fileName = World.CommonSettingFolder + "Connections.xml";
   test::WriteFileBytes(fileName, "<Connections><Item");
-  Folder(DocumentTreeTag, "Сметы", true);
-  EXPECT_THROW(Form.RegisterConnections(), Exception);
+  EXPECT_THROW(TDataSourceRegistration(), Exception);
   EXPECT_EQ(test::ReadFileBytes(fileName), "<Connections><Item");
 }
 

@@ -1,18 +1,17 @@
+#include "app/Package.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/dlgEasySetup.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
-#include "support/StringListItems.h"
 #include "support/WizardWorld.h"
 
 namespace kv::app {
 namespace {
 
-using test::Items;
 using Strings = std::vector<std::string>;
 
 std::string Utf16LeWithMark(const std::string& text) {
@@ -33,15 +32,15 @@ std::string Ansi(const std::string& text) {
 class PackageSettingsTest : public testing::Test {
  protected:
   PackageSettingsTest() {
-    FWorld.AddPackageFile(DocumentTreeTag, "Мои Сметы\\Смета.kvd8", "smeta");
-    FWorld.AddPackageFile(DocumentTreeTag, "Шаблоны\\Акт.xlt", "act");
-    FWorld.AddPackageFile(DocumentTreeTag, "Отчёт.xls", "report");
-    FWorld.AddPackageFile(ClientTreeTag, "Data\\base.dat", "base");
+    FWorld.AddPackageFile(TPackageTree::Document, "Мои Сметы\\Смета.kvd8", "smeta");
+    FWorld.AddPackageFile(TPackageTree::Document, "Шаблоны\\Акт.xlt", "act");
+    FWorld.AddPackageFile(TPackageTree::Document, "Отчёт.xls", "report");
+    FWorld.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "base");
   }
 
-  TfrmEasySetup& Read(const std::string& settingsBytes) {
+  TPackageSettings Read(const std::string& settingsBytes) const {
     FWorld.WriteSettings(settingsBytes);
-    return FWorld.CreateWizard();
+    return TPackage(FWorld.ProgramFolder).ReadSettings();
   }
 
   test::TWizardWorld FWorld;
@@ -70,15 +69,14 @@ const char* const kFullSettings =
 TEST_F(PackageSettingsTest, ReadsEveryFieldInAnsiOrUtf16) {
   const std::string encodings[] = {Ansi(kFullSettings), Utf16LeWithMark(kFullSettings)};
   for (const std::string& bytes : encodings) {
-    TfrmEasySetup& form = Read(bytes);
-    EXPECT_FALSE(form.ShowLinksDialog);
-    EXPECT_FALSE(form.ShowConnectionsDialog);
+    const TPackageSettings settings = Read(bytes);
+    EXPECT_FALSE(settings.ShowLinksDialog);
+    EXPECT_FALSE(settings.ShowConnectionsDialog);
     // Files as written, folders with one trailing backslash; the client tree is not consulted.
-    EXPECT_EQ(Items(form.AutoLinks),
-              (Strings{"Мои Сметы\\Смета.kvd8", "Шаблоны\\", "Мои Сметы\\"}));
-    EXPECT_EQ(Items(form.AutoConnections),
+    EXPECT_EQ(settings.AutoLinks, (Strings{"Мои Сметы\\Смета.kvd8", "Шаблоны\\", "Мои Сметы\\"}));
+    EXPECT_EQ(settings.AutoConnections,
               (Strings{"Шаблоны\\", "Мои Сметы\\", "KALVORSMETA.RU", ""}));
-    EXPECT_EQ(form.ExternalFileExts, "xls;doc");
+    EXPECT_EQ(settings.ExternalFileExts, "xls;doc");
   }
 }
 
@@ -90,20 +88,20 @@ TEST_F(PackageSettingsTest, WithoutAUsableFileEverythingKeepsItsDefault) {
       "[links]\n[connections]\n[CommonSettings.XML]\n",
   };
   for (const std::string& bytes : files) {
-    TfrmEasySetup& form = Read(bytes);
-    EXPECT_TRUE(form.ShowLinksDialog);
-    EXPECT_TRUE(form.ShowConnectionsDialog);
-    EXPECT_TRUE(form.AutoLinks.IsEmpty());
-    EXPECT_TRUE(form.AutoConnections.IsEmpty());
-    EXPECT_EQ(form.ExternalFileExts, "");
+    const TPackageSettings settings = Read(bytes);
+    EXPECT_TRUE(settings.ShowLinksDialog);
+    EXPECT_TRUE(settings.ShowConnectionsDialog);
+    EXPECT_TRUE(settings.AutoLinks.empty());
+    EXPECT_TRUE(settings.AutoConnections.empty());
+    EXPECT_EQ(settings.ExternalFileExts, "");
   }
   // No file at all; and a folder in its place.
   platform::DeleteFile(FWorld.ProgramFolder + "settings.ini");
-  TfrmEasySetup& withoutFile = FWorld.CreateWizard();
-  EXPECT_TRUE(withoutFile.ShowLinksDialog);
-  EXPECT_TRUE(withoutFile.AutoLinks.IsEmpty());
+  const TPackage package(FWorld.ProgramFolder);
+  EXPECT_TRUE(package.ReadSettings().ShowLinksDialog);
+  EXPECT_TRUE(package.ReadSettings().AutoLinks.empty());
   platform::ForceDirectories(FWorld.ProgramFolder + "settings.ini");
-  EXPECT_TRUE(FWorld.CreateWizard().ShowConnectionsDialog);
+  EXPECT_TRUE(package.ReadSettings().ShowConnectionsDialog);
 }
 
 TEST_F(PackageSettingsTest, OnlyAnIntegerZeroHidesAPage) {
@@ -117,18 +115,18 @@ TEST_F(PackageSettingsTest, OnlyAnIntegerZeroHidesAPage) {
       {"0.0", true}, {"", true},     {"0x", true},  {"99999999999", true},
   };
   for (const Case& c : cases) {
-    TfrmEasySetup& form = Read(Ansi(std::string("[links]\nshowdialog=") + c.value +
-                                    "\n[connections]\nshowdialog=" + c.value + "\n"));
-    EXPECT_EQ(form.ShowLinksDialog, c.shown) << c.value;
-    EXPECT_EQ(form.ShowConnectionsDialog, c.shown) << c.value;
+    const TPackageSettings settings = Read(Ansi(std::string("[links]\nshowdialog=") + c.value +
+                                                "\n[connections]\nshowdialog=" + c.value + "\n"));
+    EXPECT_EQ(settings.ShowLinksDialog, c.shown) << c.value;
+    EXPECT_EQ(settings.ShowConnectionsDialog, c.shown) << c.value;
   }
 }
 
 TEST_F(PackageSettingsTest, TheShowDialogValueIsAlsoReadAsAPath) {
-  FWorld.AddPackageFolder(DocumentTreeTag, "1");
-  TfrmEasySetup& form = Read("[links]\nshowdialog=1\n[connections]\nshowdialog=1\n");
-  EXPECT_EQ(Items(form.AutoLinks), Strings{"1\\"});
-  EXPECT_EQ(Items(form.AutoConnections), Strings{"1\\"});
+  FWorld.AddPackageFolder(TPackageTree::Document, "1");
+  const TPackageSettings settings = Read("[links]\nshowdialog=1\n[connections]\nshowdialog=1\n");
+  EXPECT_EQ(settings.AutoLinks, Strings{"1\\"});
+  EXPECT_EQ(settings.AutoConnections, Strings{"1\\"});
 }
 
 // Whatever exists around the document tree must never be preselected through a path that
@@ -161,9 +159,9 @@ TEST_F(PackageSettingsTest, PathsThroughDotPartsAreDroppedSoNoneLeavesTheDocumen
   for (size_t i = 0; i < std::size(values); ++i) {
     settings += "c" + std::to_string(i) + "=" + values[i] + "\n";
   }
-  TfrmEasySetup& form = Read(Ansi(settings));
-  EXPECT_EQ(Items(form.AutoLinks), Strings{});
-  EXPECT_EQ(Items(form.AutoConnections), Strings{});
+  const TPackageSettings read = Read(Ansi(settings));
+  EXPECT_EQ(read.AutoLinks, Strings{});
+  EXPECT_EQ(read.AutoConnections, Strings{});
 }
 
 TEST_F(PackageSettingsTest, LongValuesAreCutAt2047Characters) {
@@ -171,9 +169,10 @@ TEST_F(PackageSettingsTest, LongValuesAreCutAt2047Characters) {
   while (platform::Utf16Length(extensions) < 3000) {
     extensions += "док;";
   }
-  TfrmEasySetup& form = Read(Ansi("[CommonSettings.XML]\nExternalFileExts=" + extensions + "\n"));
-  EXPECT_EQ(platform::Utf16Length(form.ExternalFileExts), 2047u);
-  EXPECT_EQ(form.ExternalFileExts, extensions.substr(0, form.ExternalFileExts.size()));
+  const TPackageSettings settings =
+      Read(Ansi("[CommonSettings.XML]\nExternalFileExts=" + extensions + "\n"));
+  EXPECT_EQ(platform::Utf16Length(settings.ExternalFileExts), 2047u);
+  EXPECT_EQ(settings.ExternalFileExts, extensions.substr(0, settings.ExternalFileExts.size()));
 }
 
 }  // namespace

@@ -1,43 +1,24 @@
+#include "app/ShortcutTree.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "app/dlgEasySetup.h"
 #include "common/Exceptions.h"
-#include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
-#include "storage/Kv_Storage.ConnectionPool.h"
-#include "storage/Kv_Storage.FileSystemConnection.h"
-#include "support/StringListItems.h"
+#include "support/FakeShellLinks.h"
 #include "support/WizardWorld.h"
 
 namespace kv::app {
 namespace {
 
-using test::Items;
+using test::FakeCheckedTree;
+using test::FakeShellLinks;
 using test::TWizardWorld;
-
-// The links the wizard asked the shell for, in order.
-class FakeShellLinks final : public platform::IShellLinks {
- public:
-  struct TLink {
-    std::string LinkFile;
-    std::string Target;
-    std::string WorkingFolder;
-    bool operator==(const TLink&) const = default;
-  };
-  void Create(const std::string& linkFile, const std::string& target,
-              const std::string& workingFolder) override {
-    Links.push_back({linkFile, target, workingFolder});
-  }
-  std::vector<TLink> Links;
-};
-
-void PrintTo(const FakeShellLinks::TLink& link, std::ostream* out) {
-  *out << link.LinkFile << " -> " << link.Target << " in " << link.WorkingFolder;
-}
+using Strings = std::vector<std::string>;
 
 // A package's document tree as the scan leaves it, installed as the update leaves it:
 //   Сметы              a folder, with a linkname.txt that each test writes
@@ -46,11 +27,9 @@ void PrintTo(const FakeShellLinks::TLink& link, std::ostream* out) {
 //   Шаблоны            a folder
 //   readme.txt
 //   Удалён.txt         in the package only: its installed copy is missing
-class LinksTest : public testing::Test {
+class ShortcutTreeTest : public testing::Test {
  protected:
-  LinksTest() : Form(World.CreateWizard()), Tree(World.View.TreeView) {
-    Form.SmetaAppFolder = World.MyFolderRoot;
-    Form.SmetaCommonFolder = World.CommonDataFolder;
+  ShortcutTreeTest() {
     Smety = Folder(nullptr, "Сметы");
     Arhiv = Folder(Smety, "Сметы\\Архив");
     Price = File(Smety, "Сметы\\Прайс.xls");
@@ -60,59 +39,81 @@ class LinksTest : public testing::Test {
   }
 
   TTreeNode Folder(TTreeNode parent, const std::string& path) {
-    World.AddPackageFolder(DocumentTreeTag, path);
+    World.AddPackageFolder(TPackageTree::Document, path);
     platform::ForceDirectories(World.MyFolderRoot + path);
-    return Tree.AddChildFirst(parent, NameOf(path), 0, Form.DataList.Add(path, DocumentTreeTag));
+    return Tree.AddChildFirst(parent, NameOf(path), 0, Add(path, true));
   }
   TTreeNode File(TTreeNode parent, const std::string& path, bool installed = true) {
-    World.AddPackageFile(DocumentTreeTag, path, "x");
+    World.AddPackageFile(TPackageTree::Document, path, "x");
     if (installed) {
-      World.AddInstalledFile(DocumentTreeTag, path, "x");
+      World.AddInstalledFile(TPackageTree::Document, path, "x");
     }
-    return Tree.AddChild(parent, NameOf(path), 0, Form.DataList.Add(path, DocumentTreeTag));
+    return Tree.AddChild(parent, NameOf(path), 0, Add(path, false));
+  }
+  int Add(const std::string& path, bool isFolder) {
+    Entries.push_back({path, TPackageTree::Document, NameOf(path), isFolder, -1});
+    return static_cast<int>(Entries.size()) - 1;
   }
   static std::string NameOf(const std::string& path) {
     return path.substr(path.find_last_of('\\') + 1);
   }
   void WriteLinkName(const std::string& bytes) {
-    World.AddPackageFile(DocumentTreeTag, "Сметы\\linkname.txt", bytes);
+    World.AddPackageFile(TPackageTree::Document, "Сметы\\linkname.txt", bytes);
   }
   void Check(std::initializer_list<TTreeNode> nodes) {
     for (TTreeNode node : nodes) {
       Tree.SetChecked(node, true, false);
     }
   }
+  // The shortcut page's work as the wizard does it when the user leaves the page.
+  void MakeLinksAndPruneTree(TDesktopLinks& links) {
+    ShortcutTree.MakeLinks(Package, Entries, Targets, links);
+    PruneTree();
+  }
+  void MakeLinksAndPruneTree() { MakeLinksAndPruneTree(Links); }
+  void PruneTree() {
+    ShortcutTree.PruneToFolders(Entries, Targets, [this](const std::string& path) {
+      return std::find(AutoConnections.begin(), AutoConnections.end(), path) !=
+             AutoConnections.end();
+    });
+  }
   std::string Installed(const std::string& path) const { return World.MyFolderRoot + path; }
   std::string Link(const std::string& name) const { return World.DesktopFolder + name + ".lnk"; }
 
   TWizardWorld World;
-  TfrmEasySetup& Form;
-  test::FakeCheckedTree& Tree;
-  FakeShellLinks Links;
-  platform::TScopedCurrent<platform::IShellLinks> LinksScope{Links};
+  FakeCheckedTree Tree;
+  TShortcutTree ShortcutTree{Tree, World.Icons};
+  const TPackage Package{World.ProgramFolder};
+  const TInstallTargets Targets{World.CommonDataFolder, World.MyFolderRoot};
+  std::vector<TPackageEntry> Entries;
+  Strings AutoConnections;
+  FakeShellLinks ShellLinks;
+  TDesktopLinks Links{World.Registry, World.Folders, ShellLinks};
+  // The build's own shell links.
+  TDesktopLinks OwnLinks{World.Registry, World.Folders, platform::CurrentShellLinks::Default()};
   TTreeNode Smety, Arhiv, Price, Shablony, Readme, Missing;
 };
 
-TEST_F(LinksTest, EachCheckedEntryGetsALinkToItsInstalledCopy) {
+TEST_F(ShortcutTreeTest, EachCheckedEntryGetsALinkToItsInstalledCopy) {
   WriteLinkName("\xCC\xEE\xE8 \xF1\xEC\xE5\xF2\xFB 2018\r\nsecond line\r\n");  // 1251
   Check({Smety, Arhiv, Price, Missing});
-  Form.MakeLinksAndPruneTree();
+  MakeLinksAndPruneTree();
   const std::vector<FakeShellLinks::TLink> expected = {
       {Link("Мои сметы 2018"), Installed("Сметы"), World.MyFolderRoot},
       {Link("Архив"), Installed("Сметы\\Архив"), Installed("Сметы\\")},
       {Link("Прайс.xls"), Installed("Сметы\\Прайс.xls"), Installed("Сметы\\")},
       {Link("Удалён.txt"), Installed("Удалён.txt"), World.MyFolderRoot},
   };
-  EXPECT_EQ(Links.Links, expected);
+  EXPECT_EQ(ShellLinks.Links, expected);
   std::vector<std::string> files;
   for (const auto& link : expected) {
     files.push_back(link.LinkFile);
   }
-  EXPECT_EQ(Items(Form.ShortCutList), files);
+  EXPECT_EQ(Links.Made(), files);
 }
 
 // The name comes from the package: whatever it holds, the link is one file in the desktop folder.
-TEST_F(LinksTest, LinkNamesFromThePackageStayInsideTheDesktopFolder) {
+TEST_F(ShortcutTreeTest, LinkNamesFromThePackageStayInsideTheDesktopFolder) {
   struct Case {
     std::string bytes;
     std::string name;
@@ -136,23 +137,23 @@ TEST_F(LinksTest, LinkNamesFromThePackageStayInsideTheDesktopFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Links.Links.clear();
+    ShellLinks.Links.clear();
     WriteLinkName(c.bytes);
     // The pruning unchecks it each time.
     Check({Smety});
-    Form.MakeLinksAndPruneTree();
-    ASSERT_EQ(Links.Links.size(), 1u);
-    EXPECT_EQ(Links.Links[0].LinkFile, Link(c.name));
+    MakeLinksAndPruneTree();
+    ASSERT_EQ(ShellLinks.Links.size(), 1u);
+    EXPECT_EQ(ShellLinks.Links[0].LinkFile, Link(c.name));
   }
 }
 
-TEST_F(LinksTest, ALinkNameFileWithoutLinesIsReportedAndTheTreeStaysAsItIs) {
+TEST_F(ShortcutTreeTest, ALinkNameFileWithoutLinesIsReportedAndTheTreeStaysAsItIs) {
   WriteLinkName("");
   Check({Readme, Smety});
   const auto before = Tree.Dump();
-  EXPECT_THROW(Form.MakeLinksAndPruneTree(), EListError);
-  EXPECT_TRUE(Links.Links.empty());
-  EXPECT_TRUE(Form.ShortCutList.IsEmpty());
+  EXPECT_THROW(MakeLinksAndPruneTree(), EListError);
+  EXPECT_TRUE(ShellLinks.Links.empty());
+  EXPECT_TRUE(Links.Made().empty());
   EXPECT_EQ(Tree.Dump(), before);
 }
 
@@ -165,107 +166,63 @@ const std::vector<std::string> kPruned = {
     "Удалён.txt [ ]",
 };
 
-TEST_F(LinksTest, ThePruningLeavesTheDataSourcePagesFolders) {
-  Form.AutoConnections.Add("Сметы\\Архив\\");
-  Form.AutoConnections.Add("Шаблоны");  // without the backslash it names nothing
+TEST_F(ShortcutTreeTest, ThePruningLeavesTheDataSourcePagesFolders) {
+  AutoConnections = {"Сметы\\Архив\\", "Шаблоны"};  // without the backslash it names nothing
   Check({Shablony, Price});
   Tree.Expand(Shablony);
-  Form.MakeLinksAndPruneTree();
+  MakeLinksAndPruneTree();
   EXPECT_EQ(Tree.Dump(), kPruned);
 }
 
-TEST_F(LinksTest, AfterAConfirmedCancelNoLinksAreMadeButTheTreeIsPruned) {
-  Form.AutoConnections.Add("Сметы\\Архив\\");
+// After a confirmed cancel the wizard prunes without making links: the shortcut page's checks
+// are forgotten all the same.
+TEST_F(ShortcutTreeTest, ThePruningAloneForgetsTheShortcutPagesChecks) {
+  AutoConnections = {"Сметы\\Архив\\"};
   Check({Smety, Price});
-  Form.BreakInstall = true;
-  Form.MakeLinksAndPruneTree();
-  EXPECT_TRUE(Links.Links.empty());
-  EXPECT_TRUE(Form.ShortCutList.IsEmpty());
+  PruneTree();
+  EXPECT_TRUE(ShellLinks.Links.empty());
   EXPECT_EQ(Tree.Dump(), kPruned);
-}
-
-TEST_F(LinksTest, TheDesktopFolderComesFromTheUsersShellFolders) {
-  const std::string shellFolders =
-      "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  const std::string recorded = World.Temp.Path("Desktop of record");
-  const std::string shells = World.Temp.Path("Shell's desktop");
-  World.Folders.Set(platform::CSIDL_DESKTOPDIRECTORY_CODE, shells);
-  struct Case {
-    std::string registryValue;
-    std::string linkFile;
-  };
-  // Without a record, the shell's own desktop folder, never the root of a drive.
-  const Case cases[] = {
-      {recorded, recorded + "\\readme.txt.lnk"},
-      {"", shells + "\\readme.txt.lnk"},
-  };
-  for (const Case& c : cases) {
-    World.Registry.SetCurrentUser(shellFolders, "Desktop", c.registryValue);
-    Links.Links.clear();
-    Form.CreateDesktopLink(Installed("readme.txt"), "readme.txt");
-    ASSERT_EQ(Links.Links.size(), 1u);
-    EXPECT_EQ(Links.Links[0].LinkFile, c.linkFile);
-  }
 }
 
 // With the build's own shell links: two entries of one name make one file, listed twice.
-TEST_F(LinksTest, TwoLinksOfOneNameAreOneFileListedTwice) {
-  platform::TScopedCurrent<platform::IShellLinks> own(platform::CurrentShellLinks::Default());
+TEST_F(ShortcutTreeTest, TwoLinksOfOneNameAreOneFileListedTwice) {
   WriteLinkName("readme.txt");
   Check({Smety, Readme});
-  Form.MakeLinksAndPruneTree();
-  EXPECT_EQ(Items(Form.ShortCutList),
-            (std::vector<std::string>{Link("readme.txt"), Link("readme.txt")}));
+  MakeLinksAndPruneTree(OwnLinks);
+  EXPECT_EQ(OwnLinks.Made(), (Strings{Link("readme.txt"), Link("readme.txt")}));
   const auto desktop = platform::FindFiles(World.DesktopFolder, "*");
   ASSERT_EQ(desktop.size(), 1u);
   EXPECT_EQ(desktop[0].Name, "readme.txt.lnk");
 }
 
-TEST_F(LinksTest, AFailedSaveStopsTheLinksAndThePruning) {
-  platform::TScopedCurrent<platform::IShellLinks> own(platform::CurrentShellLinks::Default());
+TEST_F(ShortcutTreeTest, AFailedSaveStopsTheLinksAndThePruning) {
   World.Registry.SetCurrentUser(
       "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop",
       World.Temp.Path("no such desktop"));
   Check({Shablony, Readme});
   const auto before = Tree.Dump();
-  EXPECT_THROW(Form.MakeLinksAndPruneTree(), EOSError);
-  EXPECT_TRUE(Form.ShortCutList.IsEmpty());
+  EXPECT_THROW(MakeLinksAndPruneTree(OwnLinks), EOSError);
+  EXPECT_TRUE(OwnLinks.Made().empty());
   EXPECT_EQ(Tree.Dump(), before);
 }
 
-// The rollback's moves, which this test keeps away from the real shell.
-class FakeShellFileOperations final : public platform::IShellFileOperations {
- public:
-  int32_t Move(uintptr_t, const std::string&, const std::string&, unsigned) override { return 0; }
-};
-
-// The user checks shortcuts, then cancels the update on the shortcut page: the files the links
-// would point at are the restored ones, so none are made; the data sources still are.
-TEST_F(LinksTest, ACancelOnTheShortcutPageMakesNoLinksButStillRegistersDataSources) {
-  FakeShellFileOperations moves;
-  platform::TScopedCurrent<platform::IShellFileOperations> movesScope(moves);
-  Form.BackUpCommonFolder = World.Temp.Path("backup of common\\");
-  Form.BackUpAppFolder = World.Temp.Path("backup of documents\\");
-  Form.AutoConnections.Add("Сметы\\Архив\\");
-  Form.SetPageState(TPageState::psShortCuts);
-  Check({Smety, Price});
-
-  World.View.Answers.push_back(platform::ID_YES_CODE);
-  Form.Image2Click();
-  EXPECT_EQ(Form.PageState(), TPageState::psConnections);
-  EXPECT_TRUE(Links.Links.empty());
-  EXPECT_TRUE(Form.ShortCutList.IsEmpty());
-  std::vector<std::string> shown = kPruned;
-  shown.push_back(std::string(OnlineServiceCaption) + " [ ]");
-  EXPECT_EQ(Tree.Dump(), shown);
-
-  Form.Image3Click();
-  EXPECT_EQ(Form.PageState(), TPageState::psDone);
-  TConnectionsPool pool;
-  pool.LoadFromOptionsStorage(false);
-  EXPECT_NE(
-      pool.FindConnection(TFileSystemConnection::ClassInfo().ClassID(), Installed("Сметы\\Архив")),
-      nullptr);
+TEST_F(ShortcutTreeTest, GetShellIconIndexAsksTheShellFoldersOnlyForExe) {
+  const struct {
+    const char* Path;
+    bool System;
+  } cases[] = {
+      {"C:\\Пакет\\setup.exe", true},  {"C:\\Пакет\\SETUP.EXE", false},
+      {"C:\\Пакет\\a.exe.txt", false}, {"C:\\Пакет.exe\\readme", false},
+      {"C:\\Пакет\\Папка", false},
+  };
+  ShortcutTree.AttachSystemIcons();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Path);
+    const int32_t count = World.Icons.Count;
+    const int32_t index = ShortcutTree.GetShellIconIndex(c.Path);
+    EXPECT_EQ(index, c.System ? test::FakeFileIcons::SystemIndex : count);
+    EXPECT_EQ(World.Icons.Count, c.System ? count : count + 1);
+  }
 }
 
 }  // namespace

@@ -37,10 +37,11 @@ class RecordingMessageBoxes final : public platform::IMessageBoxes {
   int Show(uintptr_t owner, const std::string& text, const std::string& caption,
            unsigned type) override {
     Shown.push_back({owner, text, caption, type});
-    return platform::ID_OK_CODE;
+    return Answer;
   }
 
   std::vector<TShown> Shown;
+  int Answer = platform::ID_OK_CODE;  // the button every box answers
 };
 
 }  // namespace kv::test
