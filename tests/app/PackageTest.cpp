@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "support/WizardWorld.h"
@@ -173,6 +176,68 @@ TEST_F(PackageSettingsTest, LongValuesAreCutAt2047Characters) {
       Read(Ansi("[CommonSettings.XML]\nExternalFileExts=" + extensions + "\n"));
   EXPECT_EQ(platform::Utf16Length(settings.ExternalFileExts), 2047u);
   EXPECT_EQ(settings.ExternalFileExts, extensions.substr(0, settings.ExternalFileExts.size()));
+}
+
+// Every entry of the client tree, then of the document tree, each folder right before its content
+// and naming it as the parent of what it holds; dotted names and "linkname.txt" are no entries.
+TEST(PackageScanTest, ListsBothTreesAsEntriesWithTheirParents) {
+  test::TWizardWorld world;
+  world.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "b");
+  world.AddPackageFile(TPackageTree::Client, ".svn\\entries", "skipped with its folder");
+  world.AddPackageFile(TPackageTree::Document, "Сметы\\Архив\\old.smt", "o");
+  world.AddPackageFile(TPackageTree::Document, "Сметы\\linkname.txt", "Мои сметы");
+  world.AddPackageFile(TPackageTree::Document, "Сметы\\.hidden", "h");
+  world.AddPackageFile(TPackageTree::Document, "Шаблоны\\LINKNAME.TXT", "an ordinary file");
+  world.AddPackageFolder(TPackageTree::Document, "Пустая");
+  const TPackage package(world.ProgramFolder);
+
+  const std::vector<TPackageEntry> entries = package.Scan();
+  Strings listed;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TPackageEntry& entry = entries[i];
+    listed.push_back(std::to_string(static_cast<int>(entry.Tree)) + " " + entry.Path +
+                     (entry.IsFolder ? "\\" : ""));
+    EXPECT_EQ(entry.Name, entry.Path.substr(entry.Path.find_last_of('\\') + 1));
+    if (entry.Parent < 0) {
+      EXPECT_EQ(entry.Path, entry.Name);
+      continue;
+    }
+    // The parent is an earlier folder of the same tree, and everything between belongs to it.
+    const auto parent = static_cast<size_t>(entry.Parent);
+    ASSERT_LT(parent, i);
+    EXPECT_TRUE(entries[parent].IsFolder);
+    EXPECT_EQ(entries[parent].Tree, entry.Tree);
+    EXPECT_EQ(entries[parent].Path + "\\" + entry.Name, entry.Path);
+    for (size_t between = parent + 1; between < i; ++between) {
+      EXPECT_TRUE(entries[between].Path.starts_with(entries[parent].Path + "\\"))
+          << entries[between].Path << " is apart from its folder";
+    }
+  }
+  ASSERT_EQ(listed.size(), 8u);
+  EXPECT_EQ(Strings(listed.begin(), listed.begin() + 2), (Strings{"0 Data\\", "0 Data\\base.dat"}));
+  Strings documents(listed.begin() + 2, listed.end());
+  std::sort(documents.begin(), documents.end());
+  EXPECT_EQ(documents,
+            (Strings{"1 Пустая\\", "1 Сметы\\", "1 Сметы\\Архив\\", "1 Сметы\\Архив\\old.smt",
+                     "1 Шаблоны\\", "1 Шаблоны\\LINKNAME.TXT"}));
+  EXPECT_EQ(package.Source(entries[1]), world.ClientTree + "Data\\base.dat");
+}
+
+// A folder's shortcut name is the first line of its linkname.txt; a file without lines is an
+// error, as the text list reports it.
+TEST(PackageScanTest, LinkNameIsTheFirstLineOfTheFoldersFile) {
+  test::TWizardWorld world;
+  world.AddPackageFolder(TPackageTree::Document, "Без имени");
+  world.AddPackageFile(TPackageTree::Document, "Сметы\\linkname.txt",
+                       "\xEF\xBB\xBFМои сметы\r\nвторая\r\n");
+  world.AddPackageFile(TPackageTree::Document, "Пусто\\linkname.txt", "");
+  const TPackage package(world.ProgramFolder);
+  const auto folder = [](const std::string& path) {
+    return TPackageEntry{path, TPackageTree::Document, path, true, -1};
+  };
+  EXPECT_EQ(package.LinkName(folder("Сметы")), std::optional<std::string>("Мои сметы"));
+  EXPECT_EQ(package.LinkName(folder("Без имени")), std::nullopt);
+  EXPECT_THROW(package.LinkName(folder("Пусто")), EListError);
 }
 
 }  // namespace
