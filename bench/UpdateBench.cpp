@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "BenchSystem.h"
+#include "app/Package.h"
+#include "app/ShortcutTree.h"
 #include "app/dlgEasySetup.h"
 #include "base/Exceptions.h"
 #include "platform/Current.h"
@@ -25,7 +27,6 @@ namespace kv::bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using app::TControl;
 using app::TTreeNode;
 
 constexpr int64_t MiB = 1024 * 1024;
@@ -65,11 +66,13 @@ class HeadlessTree final : public app::ICheckedTree {
 // A window that shows nothing: it counts failures and times the gaps between message pumps.
 class HeadlessView final : public app::IEasySetupView {
  public:
-  void SetVisible(TControl, bool) override {}
-  void SetText(TControl, const std::string&) override {}
-  app::TColor LabelColour(TControl) const override { return app::clWindowText; }
-  void SetLabelColour(TControl, app::TColor) override {}
-  void SetButtonFace(TControl, app::TButtonFace) override {}
+  void Show(app::TViewPart, bool) override {}
+  void SetStatus(const std::string&) override {}
+  void SetTreeCaption(const std::string&) override {}
+  void SetFinishText(const std::string&) override {}
+  void SetNextCaption(const std::string&) override {}
+  void SetEnabled(app::TWizardButton, bool) override {}
+  void ShowPressed(app::TWizardButton, bool) override {}
   void AppendLog(const std::string& line) override {
     FLastLine = line;
     if (line.starts_with("Ошибка")) {
@@ -78,13 +81,16 @@ class HeadlessView final : public app::IEasySetupView {
     }
   }
   void ScrollLogToEnd() override {}
-  void SetProgressMax(TControl, int) override {}
-  void SetProgress(TControl, int) override {}
-  void StepProgress(TControl) override {}
-  platform::TMessageAnswer ShowMessage(const std::string& text, platform::TMessageKind) override {
-    std::cerr << text << '\n';
-    return platform::TMessageAnswer::Ok;
+  void SetEntryCount(int) override {}
+  void StepEntries() override {}
+  void SetFilePercent(int) override {}
+  bool Ask(const std::string& question) override {
+    std::cerr << question << '\n';
+    return false;
   }
+  void ShowWarning(const std::string& text) override { std::cerr << text << '\n'; }
+  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
+  void ShowMessage(const std::string& text) override { std::cerr << text << '\n'; }
   void ProcessMessages() override {
     const Clock::time_point now = Clock::now();
     if (Pumps == 0) {
@@ -130,7 +136,7 @@ void Empty(const std::string& folder) {
 }
 
 struct TPackageFile {
-  int Tag;
+  app::TPackageTree Tree;
   std::string Path;
   int64_t Size;
 };
@@ -152,7 +158,8 @@ std::vector<TPackageFile> MixedPackage(int count, int64_t totalBytes) {
     const std::string path = "Папка " + std::to_string(i / 2 % 10) + "\\Раздел " +
                              std::to_string(i / 20 % 5) + "\\Файл " + std::to_string(i) +
                              extensions[i % 7];
-    files.push_back({i % 2, path, size});
+    files.push_back(
+        {i % 2 == 0 ? app::TPackageTree::Client : app::TPackageTree::Document, path, size});
     total += size;
   }
   for (TPackageFile& file : files) {
@@ -169,7 +176,8 @@ void WritePackage(const test::TWizardWorld& world, const std::vector<TPackageFil
   int64_t shift = 0;
   for (const TPackageFile& file : files) {
     const std::string path =
-        (file.Tag == app::DocumentTreeTag ? world.DocumentTree : world.ClientTree) + file.Path;
+        (file.Tree == app::TPackageTree::Document ? world.DocumentTree : world.ClientTree) +
+        file.Path;
     platform::ForceDirectories(path.substr(0, path.find_last_of('\\')));
     const auto out = platform::OpenFile(path, platform::TFileOpenMode::Create);
     shift = (shift + 4099) % 4096;
@@ -309,18 +317,20 @@ void MeasureScan(int folders, int filesPerFolder) {
           "");
     }
   }
-  HeadlessView view;
-  app::TfrmEasySetup form(view, world.ProgramFolder);
-  form.FormCreate();
+  HeadlessTree tree;
   platform::IFileIcons& shell = platform::CurrentFileIcons::Get();
+  app::TShortcutTree shortcutTree(tree, shell);
+  shortcutTree.AttachSystemIcons();
+  const app::TPackage package(world.ProgramFolder);
   const std::string before = ResourceCounts();
   ResetPeakMemory();
   const Clock::time_point start = Clock::now();
-  form.ScanPackageFolder(world.DocumentTree, "", nullptr, app::DocumentTreeTag);
+  const std::vector<app::TPackageEntry> entries = package.Scan();
+  shortcutTree.AddDocumentTree(package, entries, [](const std::string&) { return false; });
   const double seconds = Seconds(Clock::now() - start);
-  std::cout << "scan: " << form.DataList.Count() << " entries (" << programs << " programs) in "
+  std::cout << "scan: " << entries.size() << " entries (" << programs << " programs) in "
             << Fixed(seconds, 2) << " s; "
-            << shell.ImageCount(form.ImageListHandle) - form.ImageListCount
+            << shell.ImageCount(shortcutTree.ImageListHandle()) - shortcutTree.ImageListCount()
             << " icons added to the list; peak resident memory "
             << Fixed(double(PeakMemoryBytes()) / MiB, 1) << " MiB\n"
             << "  before: " << before << "\n  after:  " << ResourceCounts() << "\n"
@@ -351,7 +361,8 @@ int Run(const std::vector<std::string>& args) {
   }
   if (only.empty() || only == "big") {
     CompareWithCopyTool("one large file",
-                        {{app::ClientTreeTag, "Data\\base.kvd8", 2048 * MiB / scale}}, rounds);
+                        {{app::TPackageTree::Client, "Data\\base.kvd8", 2048 * MiB / scale}},
+                        rounds);
   }
   if (only.empty() || only == "scan") {
     MeasureScan(quick ? 40 : 400, 49);

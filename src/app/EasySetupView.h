@@ -10,30 +10,19 @@
 
 namespace kv::app {
 
-// A colour in the window system's blue-green-red encoding; a top byte 0xFF marks a system colour.
-using TColor = uint32_t;
-constexpr TColor clWindowText = 0xFF000008;
-// A button caption in this colour marks its button as disabled.
-constexpr TColor DisabledLabelColour = 0x706860;
+// The two buttons of the wizard.
+enum class TWizardButton { Next, Cancel };
 
-// The controls the wizard's logic shows, hides, fills or asks about.
-enum class TControl {
-  Image2,  // face of the cancel button
-  Image3,  // face of the next button
-  lblNext,
-  lblCancel,
-  memInfo,    // the welcome text
-  memStatus,  // the status log
-  lblStatus,
-  pbStatus,           // overall progress
-  pbCurrentProgress,  // progress of the file being copied
-  lblShortCuts,
-  tvShortCuts,
-  lblFinish,
+// The parts of the window that come and go as the pages change.
+enum class TViewPart {
+  Welcome,      // the welcome text
+  Log,          // the status log of the copy page
+  Status,       // the line that names the file being copied
+  Progress,     // the overall and the per-file progress bars
+  TreeCaption,  // the caption over the tree
+  Tree,         // the check-box tree of the shortcut and data-source pages
+  Finish,       // the closing text of the done page
 };
-
-// The two faces of an image button: the pictures of Image4 and Image5.
-enum class TButtonFace { Normal, Pressed };
 
 enum class TMouseButton { Left, Right, Middle };
 
@@ -80,32 +69,39 @@ class ICheckedTree {
   virtual void SetImageList(platform::TImageListHandle imageList) = 0;
 };
 
-// The wizard's window.
+// The wizard's window, in the wizard's terms.
 class IEasySetupView {
  public:
   virtual ~IEasySetupView() = default;
 
-  virtual void SetVisible(TControl control, bool visible) = 0;
-  // The caption of a label.
-  virtual void SetText(TControl control, const std::string& text) = 0;
-  virtual TColor LabelColour(TControl control) const = 0;
-  virtual void SetLabelColour(TControl control, TColor colour) = 0;
-  // Copies a face picture into Image2 or Image3.
-  virtual void SetButtonFace(TControl image, TButtonFace face) = 0;
+  virtual void Show(TViewPart part, bool shown) = 0;
+  virtual void SetStatus(const std::string& text) = 0;
+  virtual void SetTreeCaption(const std::string& text) = 0;
+  virtual void SetFinishText(const std::string& text) = 0;
+  virtual void SetNextCaption(const std::string& text) = 0;
+  // A disabled button looks so; what a press on it does is the wizard's business.
+  virtual void SetEnabled(TWizardButton button, bool enabled) = 0;
+  // The button's look while the mouse holds it down.
+  virtual void ShowPressed(TWizardButton button, bool pressed) = 0;
 
   // Appends one line to the status log.
   virtual void AppendLog(const std::string& line) = 0;
   // Scrolls the status log to its last line.
   virtual void ScrollLogToEnd() = 0;
 
-  virtual void SetProgressMax(TControl bar, int maximum) = 0;
-  virtual void SetProgress(TControl bar, int position) = 0;
-  virtual void StepProgress(TControl bar) = 0;
+  // The overall bar counts package entries; the per-file bar shows a percentage.
+  virtual void SetEntryCount(int count) = 0;
+  virtual void StepEntries() = 0;
+  virtual void SetFilePercent(int percent) = 0;
 
-  // A message box owned by the window with the application title as caption; answers the
-  // button pressed.
-  virtual platform::TMessageAnswer ShowMessage(const std::string& text,
-                                               platform::TMessageKind kind) = 0;
+  // Message boxes owned by the window with the application title as caption.
+  // Yes or No with a question icon, No being the default; true for Yes.
+  virtual bool Ask(const std::string& question) = 0;
+  // OK with a warning, an error or no icon.
+  virtual void ShowWarning(const std::string& text) = 0;
+  virtual void ShowError(const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+
   // Lets pending window messages run; the wizard's handlers may run inside.
   virtual void ProcessMessages() = 0;
   // Closes the window as the title bar's close button would: through the close query.

@@ -1,10 +1,18 @@
-// The wizard's window lifecycle, its page flow and its two buttons.
 #include "app/dlgEasySetup.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "app/CommonSettingsMerge.h"
+#include "app/DataSourceRegistration.h"
+#include "common/Common.SysUtils.h"
+#include "net/Kv_KalvorSmetaRuSettings.h"
+#include "platform/FileSecurity.h"
 #include "platform/Mutex.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Text.h"
+#include "sysinfo/SysInfo.Core.Smeta9.h"
 
 namespace kv::app {
 
@@ -13,35 +21,94 @@ namespace {
 // Held by the running client; while it exists the client's files must not be replaced.
 const char* const ClientMutexName = "KalvorSmeta_client";
 
-// Both confirmations offer Yes and No, with No as the default so that a stray Enter keeps going.
-constexpr platform::TMessageKind QuestionType = platform::TMessageKind{
-    platform::TMessageButtons::YesNo, platform::TMessageIcon::Question, true};
+// The page the next button leads to from each page; the last one has none.
+constexpr std::pair<TPageState, TPageState> NextPages[] = {
+    {TPageState::psHello, TPageState::psCopyData},
+    {TPageState::psCopyData, TPageState::psShortCuts},
+    {TPageState::psShortCuts, TPageState::psConnections},
+    {TPageState::psConnections, TPageState::psDone},
+    {TPageState::psDone, TPageState::psClose},
+};
+
+const std::pair<TPageState, TPageState>* FindNextPage(TPageState page) {
+  const auto found = std::find_if(std::begin(NextPages), std::end(NextPages),
+                                  [page](const auto& step) { return step.first == page; });
+  return found == std::end(NextPages) ? nullptr : found;
+}
+
+TPageState NextPage(TPageState page) {
+  return FindNextPage(page)->second;
+}
 
 bool IsRollbackPage(TPageState state) {
   return state == TPageState::psCopyData || state == TPageState::psShortCuts;
 }
 
+// The backup folder of one target root: "ExpressBackup\" and the local date and time.
+std::string BackupRoot(const std::string& targetRoot) {
+  const std::string stamp =
+      StringReplace(platform::DateTimeToStrLocale(platform::Now()), ":", "-", rfReplaceAll);
+  return targetRoot + "ExpressBackup\\" + stamp + "\\";
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
 }  // namespace
 
+void TfrmEasySetup::TViewProgress::Log(const std::string& line) {
+  FView.AppendLog(line);
+}
+
+void TfrmEasySetup::TViewProgress::Status(const std::string& text) {
+  FView.SetStatus(text);
+}
+
+void TfrmEasySetup::TViewProgress::SetEntryCount(int count) {
+  FView.SetEntryCount(count);
+}
+
+void TfrmEasySetup::TViewProgress::EntryDone() {
+  FView.StepEntries();
+  FView.ScrollLogToEnd();
+  FView.ScrollLogToEnd();
+}
+
+void TfrmEasySetup::TViewProgress::FilePercent(int percent) {
+  FView.SetFilePercent(percent);
+}
+
+void TfrmEasySetup::TViewProgress::ShowFailure(const std::string& text) {
+  FView.ShowMessage(text);
+}
+
+void TfrmEasySetup::TViewProgress::LetMessagesRun() {
+  FView.ProcessMessages();
+}
+
 TfrmEasySetup::TfrmEasySetup(IEasySetupView& view, std::string programFolder)
-    : FView(view), FProgramFolder(std::move(programFolder)) {}
+    : FView(view),
+      FPackage(std::move(programFolder)),
+      FProgress(view),
+      FUpdater(FProgress, FBreakInstall, platform::CurrentFileSecurity::Get(),
+               platform::CurrentShellFileOperations::Get()),
+      FShortcutTree(view.Tree(), platform::CurrentFileIcons::Get()),
+      FLinks(platform::CurrentRegistry::Get(), platform::CurrentSpecialFolders::Get(),
+             platform::CurrentShellLinks::Get()) {}
 
 void TfrmEasySetup::FormCreate() {
   // Before anything is read: a running client keeps its files open and would be overwritten.
   if (platform::CurrentNamedMutexes::Get().Exists(ClientMutexName)) {
-    FView.ShowMessage(
-        "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.",
-        platform::TMessageKind{platform::TMessageButtons::Ok, platform::TMessageIcon::Warning});
+    FView.ShowWarning(
+        "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.");
     FView.Halt(0);
   }
   FPageState = TPageState::psHello;
-  CloseStatus = false;
+  FCloseStatus = false;
 
-  platform::IFileIcons& icons = platform::CurrentFileIcons::Get();
-  ImageListHandle = icons.SystemSmallImageList();
-  ImageListCount = icons.ImageCount(ImageListHandle);
+  FShortcutTree.AttachSystemIcons();
   ICheckedTree& tree = FView.Tree();
-  tree.SetImageList(ImageListHandle);
   tree.SetCheckBox(true);
   tree.SetOnCheck([this](TTreeNode node, bool& newState, bool& applyForSubNodes) {
     tvShortCutsCheck(node, newState, applyForSubNodes);
@@ -53,30 +120,26 @@ void TfrmEasySetup::FormCreate() {
 void TfrmEasySetup::FormDestroy() {
   // The tree may outlive the form: it must not call back into it.
   FView.Tree().SetOnCheck(nullptr);
-  AutoConnections.Clear();
-  ShortCutList.Clear();
-  AutoLinks.Clear();
-  DataList.Clear();
 }
 
 bool TfrmEasySetup::FormCloseQuery() {
-  if (!CloseStatus) {
+  if (!FCloseStatus) {
     Image2Click();
   }
-  return CloseStatus;
+  return FCloseStatus;
 }
 
 void TfrmEasySetup::SetPageState(TPageState state) {
-  if (StartInstall) {
+  if (FStartInstall) {
     return;
   }
   FPageState = state;
   switch (state) {
     case TPageState::psHello:
-      StartInstall = false;
+      FStartInstall = false;
       break;
     case TPageState::psCopyData:
-      StartInstall = true;
+      FStartInstall = true;
       try {
         RunUpdate();
       } catch (...) {
@@ -86,40 +149,40 @@ void TfrmEasySetup::SetPageState(TPageState state) {
       LeaveCopyData();
       break;
     case TPageState::psShortCuts:
-      FView.SetVisible(TControl::lblShortCuts, true);
-      FView.SetVisible(TControl::memStatus, false);
-      FView.SetVisible(TControl::lblStatus, false);
-      if (ShowLinksDialog) {
-        FView.SetVisible(TControl::tvShortCuts, true);
+      FView.Show(TViewPart::TreeCaption, true);
+      FView.Show(TViewPart::Log, false);
+      FView.Show(TViewPart::Status, false);
+      if (FSettings.ShowLinksDialog) {
+        FView.Show(TViewPart::Tree, true);
       } else {
-        SetPageState(TPageState::psConnections);
+        SetPageState(NextPage(state));
       }
       break;
     case TPageState::psConnections: {
-      FView.SetText(TControl::lblShortCuts,
-                    "Выберите папки которые необходимо подключить к Калвор Смете:");
+      FView.SetTreeCaption("Выберите папки которые необходимо подключить к Калвор Смете:");
       MakeLinksAndPruneTree();
       // The online service has no package entry behind it.
       ICheckedTree& tree = FView.Tree();
       const TTreeNode online = tree.AddChild(nullptr, OnlineServiceCaption, 0, -1);
       tree.SetChecked(online, IsAutoConnection(OnlineServiceCaption), true);
-      if (ShowConnectionsDialog) {
-        FView.SetVisible(TControl::tvShortCuts, true);
+      if (FSettings.ShowConnectionsDialog) {
+        FView.Show(TViewPart::Tree, true);
       } else {
-        SetPageState(TPageState::psDone);
+        SetPageState(NextPage(state));
       }
       break;
     }
     case TPageState::psDone:
-      FView.SetVisible(TControl::tvShortCuts, false);
-      FView.SetVisible(TControl::lblShortCuts, false);
+      FView.Show(TViewPart::Tree, false);
+      FView.Show(TViewPart::TreeCaption, false);
       RegisterConnections();
-      FView.SetLabelColour(TControl::lblCancel, DisabledLabelColour);
-      FView.SetText(TControl::lblNext, "Готово");
-      FView.SetVisible(TControl::lblFinish, true);
+      FCancelEnabled = false;
+      FView.SetEnabled(TWizardButton::Cancel, false);
+      FView.SetNextCaption("Готово");
+      FView.Show(TViewPart::Finish, true);
       break;
     case TPageState::psClose:
-      CloseStatus = true;
+      FCloseStatus = true;
       FView.Close();
       break;
   }
@@ -129,18 +192,17 @@ void TfrmEasySetup::LeaveCopyData() {
   // Whatever the rollback does, the flag that blocks every page change must come down, or the
   // window could neither go on nor close.
   const auto endCopy = [this] {
-    FView.SetLabelColour(TControl::lblNext, clWindowText);
-    FView.SetVisible(TControl::pbStatus, false);
-    FView.SetVisible(TControl::pbCurrentProgress, false);
-    FView.SetText(TControl::lblStatus, "Копирование завершено. Для продолжения нажмите \"Далее>\"");
-    StartInstall = false;
+    FView.SetEnabled(TWizardButton::Next, true);
+    FView.Show(TViewPart::Progress, false);
+    FView.SetStatus("Копирование завершено. Для продолжения нажмите \"Далее>\"");
+    FStartInstall = false;
   };
   try {
-    if (BreakInstall) {
+    if (FBreakInstall.Cancelled()) {
       FView.AppendLog("Произвожу процесс восстановления данных.");
       FView.ProcessMessages();
       RestoreBackups();
-      CloseStatus = true;
+      FCloseStatus = true;
       FView.Close();
     }
   } catch (...) {
@@ -151,77 +213,74 @@ void TfrmEasySetup::LeaveCopyData() {
 }
 
 void TfrmEasySetup::Image3Click() {
-  Image3MouseUp(TControl::Image3, TMouseButton::Left);
+  Image3MouseUp(TWizardButton::Next, TMouseButton::Left);
   // The window is gone after the last page; a late click has nowhere to go.
-  if (FPageState != TPageState::psClose) {
-    SetPageState(static_cast<TPageState>(static_cast<int>(FPageState) + 1));
+  if (FindNextPage(FPageState)) {
+    SetPageState(NextPage(FPageState));
   }
 }
 
 void TfrmEasySetup::Image2Click() {
-  if (FView.LabelColour(TControl::lblCancel) == DisabledLabelColour) {
+  if (!FCancelEnabled) {
     return;
   }
-  if (!StartInstall && !IsRollbackPage(FPageState)) {
-    if (FView.ShowMessage("Закрыть утилиту экспресс обновления?", QuestionType) ==
-        platform::TMessageAnswer::Yes) {
-      CloseStatus = true;
+  if (!FStartInstall && !IsRollbackPage(FPageState)) {
+    if (FView.Ask("Закрыть утилиту экспресс обновления?")) {
+      FCloseStatus = true;
       FView.Close();
     }
     return;
   }
-  if (FView.ShowMessage("Отменить процесс экспресс обновления?", QuestionType) !=
-      platform::TMessageAnswer::Yes) {
+  if (!FView.Ask("Отменить процесс экспресс обновления?")) {
     return;
   }
   // Here the page is the copy or the shortcut page (the copy only runs on the former).
-  BreakInstall = true;
+  FBreakInstall.Cancel();
   RestoreBackups();
-  FView.SetVisible(TControl::memStatus, false);
-  FView.SetVisible(TControl::lblStatus, false);
-  FView.SetText(TControl::lblFinish,
-                "Экспресс установка отменена пользователем. Для завершения нажмите кнопку "
-                "\"Готово\"");
+  FView.Show(TViewPart::Log, false);
+  FView.Show(TViewPart::Status, false);
+  FView.SetFinishText(
+      "Экспресс установка отменена пользователем. Для завершения нажмите кнопку \"Готово\"");
   // While the copy runs this is ignored; the copy page's exit actions end the wizard then.
   SetPageState(TPageState::psConnections);
 }
 
-void TfrmEasySetup::Image3MouseDown(TControl sender, TMouseButton button) {
+void TfrmEasySetup::Image3MouseDown(TWizardButton sender, TMouseButton button) {
   if (button != TMouseButton::Left) {
     return;
   }
-  if (sender == TControl::Image2 && FView.LabelColour(TControl::lblCancel) == DisabledLabelColour) {
+  if (sender == TWizardButton::Cancel && !FCancelEnabled) {
     return;
   }
-  if (StartInstall) {
+  if (FStartInstall) {
     return;
   }
-  FView.SetButtonFace(sender, TButtonFace::Pressed);
+  FView.ShowPressed(sender, true);
   FView.ProcessMessages();
 }
 
-void TfrmEasySetup::Image3MouseUp(TControl sender, TMouseButton button) {
+void TfrmEasySetup::Image3MouseUp(TWizardButton sender, TMouseButton button) {
   if (button != TMouseButton::Left) {
     return;
   }
-  FView.SetButtonFace(sender, TButtonFace::Normal);
+  FView.ShowPressed(sender, false);
   FView.ProcessMessages();
 }
 
 void TfrmEasySetup::lblNextMouseDown(TMouseButton button) {
-  Image3MouseDown(TControl::Image3, button);
+  Image3MouseDown(TWizardButton::Next, button);
 }
 
 void TfrmEasySetup::lblNextMouseUp(TMouseButton button) {
-  Image3MouseUp(TControl::Image3, button);
+  Image3MouseUp(TWizardButton::Next, button);
 }
 
 void TfrmEasySetup::lblCancelMouseDown(TMouseButton button) {
-  Image3MouseDown(TControl::Image2, button);
+  Image3MouseDown(TWizardButton::Cancel, button);
 }
 
 void TfrmEasySetup::lblCancelMouseUp(TMouseButton button) {
-  Image3MouseUp(TControl::Image2, button);
+  Image3MouseUp(TWizardButton::Cancel, button);
 }
 
 void TfrmEasySetup::tvShortCutsCheck(TTreeNode, bool&, bool& applyForSubNodes) {
@@ -229,22 +288,98 @@ void TfrmEasySetup::tvShortCutsCheck(TTreeNode, bool&, bool& applyForSubNodes) {
   applyForSubNodes = false;
 }
 
-bool TfrmEasySetup::IsAutoLink(const std::string& path) const {
-  for (const auto& item : AutoLinks) {
-    if (item.Text == path) {
-      return true;
-    }
+void TfrmEasySetup::ReadPackageSettings() {
+  FSettings = FPackage.ReadSettings();
+}
+
+void TfrmEasySetup::RunUpdate() {
+  FView.SetStatus("Подготовка к работе");
+  FBreakInstall.Reset();
+  FView.Show(TViewPart::Welcome, false);
+
+  const auto& client = TSmeta9Information32::ClassInfo();
+  if (!client.IsApplicationInstalled()) {
+    FView.ShowError("Не удалось обнаружить установленную версию КАЛВОР Сметы версии 2018");
+    FStartInstall = false;
+    FView.Show(TViewPart::Log, false);
+    FView.Show(TViewPart::Status, false);
+    FView.SetFinishText(
+        "Экспресс установка прервана из-за ошибки. Для завершения нажмите кнопку \"Готово\"");
+    SetPageState(TPageState::psDone);
+    return;
   }
-  return false;
+  FTargets = {client.CommonDataFolder(), client.MyFolderRoot()};
+
+  FView.Show(TViewPart::Log, true);
+  FView.Show(TViewPart::Status, true);
+  FView.Show(TViewPart::Progress, true);
+  FView.SetEnabled(TWizardButton::Next, false);
+
+  FBackUpCommonFolder = BackupRoot(FTargets.Client);
+  FBackUpAppFolder = BackupRoot(FTargets.Document);
+
+  FDataList = FPackage.Scan();
+  FShortcutTree.AddDocumentTree(FPackage, FDataList,
+                                [this](const std::string& path) { return IsAutoLink(path); });
+  ICheckedTree& tree = FView.Tree();
+  if (tree.Count() > 0) {
+    tree.MakeTopItem(tree.Item(0));
+  }
+
+  MergeExternalFileExts();
+
+  FUpdater.Update(
+      FDataList, {FPackage.TreeFolder(TPackageTree::Client), FTargets.Client, FBackUpCommonFolder},
+      {FPackage.TreeFolder(TPackageTree::Document), FTargets.Document, FBackUpAppFolder});
+}
+
+void TfrmEasySetup::RestoreBackups() {
+  FUpdater.RestoreBackup(FView.Handle(), FBackUpCommonFolder, FTargets.Client);
+  FUpdater.RestoreBackup(FView.Handle(), FBackUpAppFolder, FTargets.Document);
+  FLinks.DeleteAll();
+}
+
+bool TfrmEasySetup::IsAutoLink(const std::string& path) const {
+  return Contains(FSettings.AutoLinks, path);
 }
 
 bool TfrmEasySetup::IsAutoConnection(const std::string& path) const {
-  for (const auto& item : AutoConnections) {
-    if (item.Text == path) {
-      return true;
+  return Contains(FSettings.AutoConnections, path);
+}
+
+void TfrmEasySetup::MakeLinksAndPruneTree() {
+  // After a confirmed cancel the installed files are back as they were: no shortcuts to them.
+  if (!FBreakInstall.Cancelled()) {
+    FShortcutTree.MakeLinks(FPackage, FDataList, FTargets, FLinks);
+  }
+  FShortcutTree.PruneToFolders(FDataList, FTargets,
+                               [this](const std::string& path) { return IsAutoConnection(path); });
+}
+
+void TfrmEasySetup::RegisterConnections() {
+  TDataSourceRegistration registration;
+  ICheckedTree& tree = FView.Tree();
+  for (int i = 0; i < tree.Count(); ++i) {
+    const TTreeNode node = tree.Item(i);
+    if (!tree.GetChecked(node)) {
+      continue;
+    }
+    // The online node has no package entry: its text alone tells it from the folders.
+    if (platform::SameTextLocale(tree.Text(node), OnlineServiceCaption)) {
+      registration.AddOnlineService();
+    } else {
+      registration.AddFolder(FTargets.Of(FDataList.at(static_cast<size_t>(tree.Data(node)))));
     }
   }
-  return false;
+  registration.Save();
+}
+
+void TfrmEasySetup::MergeExternalFileExts() {
+  if (FSettings.ExternalFileExts.empty()) {
+    return;
+  }
+  TCommonSettingsMerge(TSmeta9Information32::ClassInfo().CommonSettingFolder())
+      .Merge(FSettings.ExternalFileExts);
 }
 
 }  // namespace kv::app

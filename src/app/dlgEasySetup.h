@@ -1,33 +1,27 @@
 #pragma once
-// The express update wizard: its state, its page flow and the work of its pages. It talks to its
-// window through IEasySetupView, so the whole flow runs the same with the real dialog and with a
-// test's fake.
+// The express update wizard: its state and its page flow. The work of the pages is done by the
+// package, the updater, the shortcut tree, the desktop links, the data-source registration and
+// the settings merge; the window is reached through IEasySetupView, so the whole flow runs the
+// same with the real dialog and with a test's fake.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "app/DesktopLinks.h"
 #include "app/EasySetupView.h"
-#include "common/StringList.h"
-#include "net/Kv_KalvorSmetaRuSettings.h"
-
-namespace kv::platform {
-class IFileHandle;
-class IFileMapping;
-}  // namespace kv::platform
+#include "app/Package.h"
+#include "app/ShortcutTree.h"
+#include "app/Updater.h"
 
 namespace kv::app {
 
-// The next button always asks for the current page plus one.
 enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
-
-// Tags of the package entry list: which tree of the package an entry comes from.
-constexpr int ClientTreeTag = 0;
-constexpr int DocumentTreeTag = 1;
 
 class TfrmEasySetup {
  public:
   // programFolder: the folder of the running executable, with a trailing backslash; the
-  // package and settings.ini sit next to it.
+  // package and settings.ini sit next to it. The platform services are the current ones.
   TfrmEasySetup(IEasySetupView& view, std::string programFolder);
   TfrmEasySetup(const TfrmEasySetup&) = delete;
   TfrmEasySetup& operator=(const TfrmEasySetup&) = delete;
@@ -40,12 +34,11 @@ class TfrmEasySetup {
 
   void SetPageState(TPageState state);
 
-  // Buttons: next and cancel, and their faces. sender is Image2 or Image3 (the labels forward
-  // with their image as sender).
+  // Buttons: next and cancel, and their pressed look. The labels forward to their button.
   void Image3Click();
   void Image2Click();
-  void Image3MouseDown(TControl sender, TMouseButton button);
-  void Image3MouseUp(TControl sender, TMouseButton button);
+  void Image3MouseDown(TWizardButton sender, TMouseButton button);
+  void Image3MouseUp(TWizardButton sender, TMouseButton button);
   void lblNextMouseDown(TMouseButton button);
   void lblNextMouseUp(TMouseButton button);
   void lblCancelMouseDown(TMouseButton button);
@@ -54,57 +47,76 @@ class TfrmEasySetup {
 
   // Package settings (settings.ini next to the program).
   void ReadPackageSettings();
-
-  // The copy page's work, and its rollback.
+  // The copy page's work, and its rollback (which deletes the shortcuts made, too).
   void RunUpdate();
-  void ScanPackageFolder(const std::string& folder, const std::string& relativePrefix,
-                         TTreeNode parentNode, int tag);
-  int32_t GetShellIconIndex(const std::string& path);
-  bool CopyPackageFile(const std::string& source, const std::string& target);
-  int32_t CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
-                           int64_t size);
-  bool BackupFile(const std::string& file, const std::string& backupFile);
-  void GrantEveryoneAccess(const std::string& file);
   void RestoreBackups();
   bool IsAutoLink(const std::string& path) const;
   bool IsAutoConnection(const std::string& path) const;
-
   // The shortcut page: shortcuts for the checked entries, then the tree reshaped into the
   // data-source page's folders.
   void MakeLinksAndPruneTree();
-  void CreateDesktopLink(const std::string& target, const std::string& linkName);
-
   // The data-source page and the client's settings.
   void RegisterConnections();
   void MergeExternalFileExts();
 
+  // The wizard's state, as the window and tests see it.
   TPageState PageState() const { return FPageState; }
-
-  // State, shared by the pages' work.
-  bool CloseStatus = false;
-  platform::TImageListHandle ImageListHandle = platform::TImageListHandle::None;
-  int32_t ImageListCount = 0;
-  std::string SmetaCommonFolder;
-  std::string SmetaAppFolder;
-  std::string BackUpCommonFolder;
-  std::string BackUpAppFolder;
-  TStringList DataList;  // package-relative paths, each with its tree's tag (int)
-  TStringList ShortCutList;
-  bool BreakInstall = false;
-  bool StartInstall = false;
-  TStringList AutoLinks;
-  TStringList AutoConnections;
-  bool ShowLinksDialog = true;
-  bool ShowConnectionsDialog = true;
-  std::string ExternalFileExts;
+  bool CloseStatus() const { return FCloseStatus; }
+  bool StartInstall() const { return FStartInstall; }
+  bool BreakInstall() const { return FBreakInstall.Cancelled(); }
+  bool CancelEnabled() const { return FCancelEnabled; }
+  platform::TImageListHandle ImageListHandle() const { return FShortcutTree.ImageListHandle(); }
+  int32_t ImageListCount() const { return FShortcutTree.ImageListCount(); }
+  const std::string& SmetaCommonFolder() const { return FTargets.Client; }
+  const std::string& SmetaAppFolder() const { return FTargets.Document; }
+  const std::string& BackUpCommonFolder() const { return FBackUpCommonFolder; }
+  const std::string& BackUpAppFolder() const { return FBackUpAppFolder; }
+  // The package entry list: every tree node's data is an index into it.
+  const std::vector<TPackageEntry>& DataList() const { return FDataList; }
+  const std::vector<std::string>& ShortCutList() const { return FLinks.Made(); }
+  const std::vector<std::string>& AutoLinks() const { return FSettings.AutoLinks; }
+  const std::vector<std::string>& AutoConnections() const { return FSettings.AutoConnections; }
+  bool ShowLinksDialog() const { return FSettings.ShowLinksDialog; }
+  bool ShowConnectionsDialog() const { return FSettings.ShowConnectionsDialog; }
+  const std::string& ExternalFileExts() const { return FSettings.ExternalFileExts; }
 
  private:
+  // The update's reports, shown in the window.
+  class TViewProgress final : public IUpdateProgress {
+   public:
+    explicit TViewProgress(IEasySetupView& view) : FView(view) {}
+    void Log(const std::string& line) override;
+    void Status(const std::string& text) override;
+    void SetEntryCount(int count) override;
+    void EntryDone() override;
+    void FilePercent(int percent) override;
+    void ShowFailure(const std::string& text) override;
+    void LetMessagesRun() override;
+
+   private:
+    IEasySetupView& FView;
+  };
+
   // The copy page's exit actions, run however its work ended.
   void LeaveCopyData();
 
   IEasySetupView& FView;
-  std::string FProgramFolder;
+  TPackage FPackage;
+  TViewProgress FProgress;
+  TCancelToken FBreakInstall;
+  TUpdater FUpdater;
+  TShortcutTree FShortcutTree;
+  TDesktopLinks FLinks;
+
   TPageState FPageState = TPageState::psHello;
+  bool FCloseStatus = false;
+  bool FStartInstall = false;
+  bool FCancelEnabled = true;
+  TInstallTargets FTargets;  // SmetaCommonFolder and SmetaAppFolder
+  std::string FBackUpCommonFolder;
+  std::string FBackUpAppFolder;
+  std::vector<TPackageEntry> FDataList;
+  TPackageSettings FSettings;
 };
 
 }  // namespace kv::app

@@ -5,10 +5,17 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Exceptions.h"
+#include "net/Kv_KalvorSmetaRuSettings.h"
+#include "platform/Files.h"
 #include "platform/Shell.h"
+#include "platform/Text.h"
+#include "storage/Kv_SmetaStorage.WebDAV.h"
+#include "storage/Kv_Storage.ConnectionPool.h"
+#include "storage/Kv_Storage.FileSystemConnection.h"
 #include "support/TempFolder.h"
 #include "support/WizardWorld.h"
 
@@ -22,8 +29,12 @@ const char* const kCloseQuestion = "Закрыть утилиту экспрес
 const char* const kCancelQuestion = "Отменить процесс экспресс обновления?";
 const char* const kCancelledText =
     "Экспресс установка отменена пользователем. Для завершения нажмите кнопку \"Готово\"";
-constexpr platform::TMessageKind kQuestionType = platform::TMessageKind{
-    platform::TMessageButtons::YesNo, platform::TMessageIcon::Question, true};
+using TMessageKind = FakeEasySetupView::TMessageKind;
+
+// settings.ini as a package maker writes it: in the system's ANSI code page.
+std::string Ansi(const std::string& text) {
+  return platform::EncodeCodePage(platform::AnsiCodePage(), text);
+}
 
 // Presses next until the wizard shows the page.
 void GoTo(TfrmEasySetup& form, TPageState page) {
@@ -40,7 +51,7 @@ class WizardFlowTest : public testing::Test {
 };
 
 TEST_F(WizardFlowTest, ARunningClientStopsTheWizardBeforeAnythingIsRead) {
-  FWorld.AddPackageFile(DocumentTreeTag, "Отчёт.xls", "report");
+  FWorld.AddPackageFile(TPackageTree::Document, "Отчёт.xls", "report");
   FWorld.WriteSettings("[links]\nshowdialog=0\na=Отчёт.xls\n");
   FWorld.Mutexes.Held.insert("KalvorSmeta_client");
 
@@ -53,22 +64,21 @@ TEST_F(WizardFlowTest, ARunningClientStopsTheWizardBeforeAnythingIsRead) {
   ASSERT_EQ(FView.Messages.size(), 1u);
   EXPECT_EQ(FView.Messages[0].Text,
             "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.");
-  EXPECT_EQ(FView.Messages[0].Type, (platform::TMessageKind{platform::TMessageButtons::Ok,
-                                                            platform::TMessageIcon::Warning}));
+  EXPECT_EQ(FView.Messages[0].Kind, TMessageKind::Warning);
   EXPECT_EQ(FWorld.Mutexes.Asked, Strings{"KalvorSmeta_client"});
   EXPECT_EQ(FWorld.Icons.ListRequests, 0);
   EXPECT_FALSE(FView.TreeView.CheckBox);
-  EXPECT_TRUE(FWorld.Form->ShowLinksDialog);
-  EXPECT_TRUE(FWorld.Form->AutoLinks.IsEmpty());
+  EXPECT_TRUE(FWorld.Form->ShowLinksDialog());
+  EXPECT_TRUE(FWorld.Form->AutoLinks().empty());
 }
 
 TEST_F(WizardFlowTest, CreationAttachesTheSystemIconsAndAClickChecksOneNode) {
   const int32_t imageCount = FWorld.Icons.Count;
   TfrmEasySetup& form = FWorld.CreateWizard();
   EXPECT_EQ(form.PageState(), TPageState::psHello);
-  EXPECT_FALSE(form.CloseStatus);
-  EXPECT_EQ(form.ImageListHandle, test::FakeFileIcons::ListHandle);
-  EXPECT_EQ(form.ImageListCount, imageCount);
+  EXPECT_FALSE(form.CloseStatus());
+  EXPECT_EQ(form.ImageListHandle(), test::FakeFileIcons::ListHandle);
+  EXPECT_EQ(form.ImageListCount(), imageCount);
   EXPECT_EQ(FView.TreeView.ImageList, test::FakeFileIcons::ListHandle);
   EXPECT_TRUE(FView.TreeView.CheckBox);
   EXPECT_TRUE(FView.Messages.empty());
@@ -90,47 +100,45 @@ TEST_F(WizardFlowTest, CreationAttachesTheSystemIconsAndAClickChecksOneNode) {
 
 TEST_F(WizardFlowTest, EachPressOfNextEntersTheFollowingPage) {
   TfrmEasySetup& form = FWorld.CreateWizard();
-  form.Image3MouseDown(TControl::Image3, TMouseButton::Left);
-  EXPECT_EQ(FView.Faces[TControl::Image3], TButtonFace::Pressed);
+  form.Image3MouseDown(TWizardButton::Next, TMouseButton::Left);
+  EXPECT_TRUE(FView.Pressed[TWizardButton::Next]);
 
   form.Image3Click();
   EXPECT_EQ(form.PageState(), TPageState::psCopyData);
-  EXPECT_EQ(FView.Faces[TControl::Image3], TButtonFace::Normal);
-  EXPECT_FALSE(form.StartInstall);
-  EXPECT_EQ(FView.LabelColour(TControl::lblNext), clWindowText);
-  EXPECT_FALSE(FView.IsVisible(TControl::pbStatus));
-  EXPECT_FALSE(FView.IsVisible(TControl::pbCurrentProgress));
-  EXPECT_EQ(FView.Text(TControl::lblStatus),
-            "Копирование завершено. Для продолжения нажмите \"Далее>\"");
+  EXPECT_FALSE(FView.Pressed[TWizardButton::Next]);
+  EXPECT_FALSE(form.StartInstall());
+  EXPECT_TRUE(FView.Enabled[TWizardButton::Next]);
+  EXPECT_FALSE(FView.IsVisible(TViewPart::Progress));
+  EXPECT_FALSE(FView.IsVisible(TViewPart::Progress));
+  EXPECT_EQ(FView.Status, "Копирование завершено. Для продолжения нажмите \"Далее>\"");
 
   form.Image3Click();
   EXPECT_EQ(form.PageState(), TPageState::psShortCuts);
-  EXPECT_TRUE(FView.IsVisible(TControl::lblShortCuts));
-  EXPECT_FALSE(FView.IsVisible(TControl::memStatus));
-  EXPECT_FALSE(FView.IsVisible(TControl::lblStatus));
-  EXPECT_TRUE(FView.IsVisible(TControl::tvShortCuts));
+  EXPECT_TRUE(FView.IsVisible(TViewPart::TreeCaption));
+  EXPECT_FALSE(FView.IsVisible(TViewPart::Log));
+  EXPECT_FALSE(FView.IsVisible(TViewPart::Status));
+  EXPECT_TRUE(FView.IsVisible(TViewPart::Tree));
 
   form.Image3Click();
   EXPECT_EQ(form.PageState(), TPageState::psConnections);
-  EXPECT_EQ(FView.Text(TControl::lblShortCuts),
-            "Выберите папки которые необходимо подключить к Калвор Смете:");
-  EXPECT_TRUE(FView.IsVisible(TControl::tvShortCuts));
+  EXPECT_EQ(FView.TreeCaption, "Выберите папки которые необходимо подключить к Калвор Смете:");
+  EXPECT_TRUE(FView.IsVisible(TViewPart::Tree));
   ASSERT_GT(FView.TreeView.Count(), 0);
   EXPECT_EQ(FView.TreeView.Dump().back(), std::string(OnlineServiceCaption) + " [ ]");
 
   form.Image3Click();
   EXPECT_EQ(form.PageState(), TPageState::psDone);
-  EXPECT_FALSE(FView.IsVisible(TControl::tvShortCuts));
-  EXPECT_FALSE(FView.IsVisible(TControl::lblShortCuts));
-  EXPECT_EQ(FView.LabelColour(TControl::lblCancel), DisabledLabelColour);
-  EXPECT_EQ(FView.Text(TControl::lblNext), "Готово");
-  EXPECT_TRUE(FView.IsVisible(TControl::lblFinish));
-  EXPECT_EQ(FView.Text(TControl::lblFinish),
+  EXPECT_FALSE(FView.IsVisible(TViewPart::Tree));
+  EXPECT_FALSE(FView.IsVisible(TViewPart::TreeCaption));
+  EXPECT_FALSE(FView.Enabled[TWizardButton::Cancel]);
+  EXPECT_EQ(FView.NextCaption, "Готово");
+  EXPECT_TRUE(FView.IsVisible(TViewPart::Finish));
+  EXPECT_EQ(FView.FinishText,
             "Экспресс установка завершена. Для завершения нажмите кнопку \"Готово\"");
   EXPECT_FALSE(FView.Closed);
 
   form.Image3Click();
-  EXPECT_TRUE(form.CloseStatus);
+  EXPECT_TRUE(form.CloseStatus());
   EXPECT_TRUE(FView.Closed);
   EXPECT_TRUE(FView.Messages.empty());
 }
@@ -149,14 +157,14 @@ TEST(WizardCancelTest, CancelAsksAndActsByPage) {
   struct Case {
     TPageState page;
     bool titleBar;  // the window's close button rather than "Отмена"
-    platform::TMessageAnswer answer;
+    bool answer;
     const char* question;
     bool closed;
     TPageState pageAfter;
     bool cancelled;
   };
-  constexpr platform::TMessageAnswer Yes = platform::TMessageAnswer::Yes;
-  constexpr platform::TMessageAnswer No = platform::TMessageAnswer::No;
+  constexpr bool Yes = true;
+  constexpr bool No = false;
   using enum TPageState;
   const Case cases[] = {
       {psHello, false, Yes, kCloseQuestion, true, psHello, false},
@@ -189,21 +197,21 @@ TEST(WizardCancelTest, CancelAsksAndActsByPage) {
     }
     ASSERT_EQ(view.Messages.size(), 1u);
     EXPECT_EQ(view.Messages[0].Text, c.question);
-    EXPECT_EQ(view.Messages[0].Type, kQuestionType);
+    EXPECT_EQ(view.Messages[0].Kind, TMessageKind::Question);
     EXPECT_EQ(view.Closed, c.closed);
-    EXPECT_EQ(form.CloseStatus, c.closed);
+    EXPECT_EQ(form.CloseStatus(), c.closed);
     EXPECT_EQ(form.PageState(), c.pageAfter);
-    EXPECT_EQ(form.BreakInstall, c.cancelled);
+    EXPECT_EQ(form.BreakInstall(), c.cancelled);
     if (c.cancelled) {
-      EXPECT_EQ(view.Text(TControl::lblFinish), kCancelledText);
-      EXPECT_FALSE(view.IsVisible(TControl::memStatus));
-      EXPECT_FALSE(view.IsVisible(TControl::lblStatus));
-      EXPECT_TRUE(view.IsVisible(TControl::tvShortCuts));
+      EXPECT_EQ(view.FinishText, kCancelledText);
+      EXPECT_FALSE(view.IsVisible(TViewPart::Log));
+      EXPECT_FALSE(view.IsVisible(TViewPart::Status));
+      EXPECT_TRUE(view.IsVisible(TViewPart::Tree));
       // The done page then tells of the cancel.
       form.Image3Click();
       EXPECT_EQ(form.PageState(), psDone);
-      EXPECT_TRUE(view.IsVisible(TControl::lblFinish));
-      EXPECT_EQ(view.Text(TControl::lblFinish), kCancelledText);
+      EXPECT_TRUE(view.IsVisible(TViewPart::Finish));
+      EXPECT_EQ(view.FinishText, kCancelledText);
     }
   }
 }
@@ -211,67 +219,77 @@ TEST(WizardCancelTest, CancelAsksAndActsByPage) {
 TEST_F(WizardFlowTest, OnTheDonePageOnlyFinishCloses) {
   TfrmEasySetup& form = FWorld.CreateWizard();
   GoTo(form, TPageState::psDone);
-  FView.Answers = {platform::TMessageAnswer::Yes, platform::TMessageAnswer::Yes};
+  FView.Answers = {true, true};
 
   form.Image2Click();
   FView.Close();
   form.lblCancelMouseDown(TMouseButton::Left);
   EXPECT_TRUE(FView.Messages.empty());
-  EXPECT_EQ(FView.Faces[TControl::Image2], TButtonFace::Normal);
+  EXPECT_FALSE(FView.Pressed[TWizardButton::Cancel]);
   EXPECT_FALSE(FView.Closed);
-  EXPECT_FALSE(form.CloseStatus);
+  EXPECT_FALSE(form.CloseStatus());
   EXPECT_EQ(form.PageState(), TPageState::psDone);
 
   form.lblNextMouseDown(TMouseButton::Left);
-  EXPECT_EQ(FView.Faces[TControl::Image3], TButtonFace::Pressed);
+  EXPECT_TRUE(FView.Pressed[TWizardButton::Next]);
   form.Image3Click();
   EXPECT_TRUE(FView.Closed);
   EXPECT_EQ(FView.CloseRequests, 2);
 }
 
-// As while the copy page's work runs: its flag is up.
+// Checked from inside the copy, where the window lets messages through.
 TEST_F(WizardFlowTest, WhileTheCopyRunsNextIsIgnoredAndCancelOnlyRollsBack) {
+  FWorld.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "new");
   TfrmEasySetup& form = FWorld.CreateWizard();
-  GoTo(form, TPageState::psCopyData);
-  form.StartInstall = true;
-  const int pumps = FView.MessagePumps;
+  bool checked = false;
+  FView.OnProcessMessages = [&] {
+    if (!form.StartInstall() || std::exchange(checked, true)) {
+      return;
+    }
+    EXPECT_FALSE(FView.Enabled[TWizardButton::Next]);
+    const int pumps = FView.MessagePumps;
+    form.lblNextMouseDown(TMouseButton::Left);
+    form.Image3MouseDown(TWizardButton::Next, TMouseButton::Left);
+    form.lblCancelMouseDown(TMouseButton::Left);
+    EXPECT_FALSE(FView.Pressed[TWizardButton::Next]);
+    EXPECT_FALSE(FView.Pressed[TWizardButton::Cancel]);
+    EXPECT_EQ(FView.MessagePumps, pumps);
+    form.Image3Click();
+    EXPECT_EQ(form.PageState(), TPageState::psCopyData);
 
-  form.lblNextMouseDown(TMouseButton::Left);
-  form.Image3MouseDown(TControl::Image3, TMouseButton::Left);
-  form.lblCancelMouseDown(TMouseButton::Left);
-  EXPECT_EQ(FView.Faces[TControl::Image3], TButtonFace::Normal);
-  EXPECT_EQ(FView.Faces[TControl::Image2], TButtonFace::Normal);
-  EXPECT_EQ(FView.MessagePumps, pumps);
+    FView.Close();
+    ASSERT_EQ(FView.Messages.size(), 1u);
+    EXPECT_EQ(FView.Messages[0].Text, kCancelQuestion);
+    EXPECT_FALSE(FView.Closed);
+    EXPECT_FALSE(form.BreakInstall());
+
+    FView.Answers = {true};
+    form.Image2Click();
+    EXPECT_TRUE(form.BreakInstall());
+    EXPECT_EQ(form.PageState(), TPageState::psCopyData);
+    EXPECT_EQ(FView.FinishText, kCancelledText);
+    EXPECT_FALSE(FView.IsVisible(TViewPart::Log));
+    EXPECT_FALSE(FView.Closed);
+  };
   form.Image3Click();
-  EXPECT_EQ(form.PageState(), TPageState::psCopyData);
-
-  FView.Close();
-  ASSERT_EQ(FView.Messages.size(), 1u);
-  EXPECT_EQ(FView.Messages[0].Text, kCancelQuestion);
-  EXPECT_FALSE(FView.Closed);
-  EXPECT_FALSE(form.BreakInstall);
-
-  FView.Answers = {platform::TMessageAnswer::Yes};
-  form.Image2Click();
-  EXPECT_TRUE(form.BreakInstall);
-  EXPECT_EQ(form.PageState(), TPageState::psCopyData);
-  EXPECT_EQ(FView.Text(TControl::lblFinish), kCancelledText);
-  EXPECT_FALSE(FView.IsVisible(TControl::memStatus));
-  EXPECT_FALSE(FView.Closed);
+  ASSERT_TRUE(checked) << "the copy let no window messages through";
+  // The copy page's exit actions end the wizard after a confirmed cancel.
+  EXPECT_TRUE(FView.Closed);
+  EXPECT_FALSE(form.StartInstall());
 }
 
 TEST_F(WizardFlowTest, ACancelConfirmedDuringTheCopyRestoresAndEndsTheWizard) {
-  FWorld.AddInstalledFile(ClientTreeTag, "Data\\base.dat", "old");
-  FWorld.AddPackageFile(ClientTreeTag, "Data\\base.dat", "new");
-  FWorld.AddPackageFile(DocumentTreeTag, "Отчёт.xls", "report");
+  FWorld.AddInstalledFile(TPackageTree::Client, "Data\\base.dat", "old");
+  FWorld.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "new");
+  FWorld.AddPackageFile(TPackageTree::Document, "Отчёт.xls", "report");
   TfrmEasySetup& form = FWorld.CreateWizard();
   bool clicked = false;
   FView.OnProcessMessages = [&] {
-    if (form.StartInstall && !clicked) {
+    if (form.StartInstall() && !clicked) {
       clicked = true;
       form.lblNextMouseDown(TMouseButton::Left);
       form.Image3Click();
-      FView.Answers.push_back(platform::TMessageAnswer::Yes);
+      FView.Answers.push_back(true);
       form.Image2Click();
     }
   };
@@ -279,10 +297,10 @@ TEST_F(WizardFlowTest, ACancelConfirmedDuringTheCopyRestoresAndEndsTheWizard) {
   if (!clicked) {
     GTEST_SKIP() << "the copy let no window messages through";
   }
-  EXPECT_EQ(FView.Faces[TControl::Image3], TButtonFace::Normal);
+  EXPECT_FALSE(FView.Pressed[TWizardButton::Next]);
   EXPECT_TRUE(FView.Closed);
-  EXPECT_TRUE(form.CloseStatus);
-  EXPECT_FALSE(form.StartInstall);
+  EXPECT_TRUE(form.CloseStatus());
+  EXPECT_FALSE(form.StartInstall());
   EXPECT_EQ(form.PageState(), TPageState::psCopyData);
   EXPECT_NE(
       std::find(FView.Log.begin(), FView.Log.end(), "Произвожу процесс восстановления данных."),
@@ -293,7 +311,7 @@ TEST_F(WizardFlowTest, ACancelConfirmedDuringTheCopyRestoresAndEndsTheWizard) {
 // An error of the copy page's work goes on to the window's error report, after the page's exit
 // actions, and the wizard can still move on.
 TEST_F(WizardFlowTest, AnErrorOfTheCopyLeavesThePageUsable) {
-  FWorld.AddPackageFile(ClientTreeTag, "Data\\base.dat", "new");
+  FWorld.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "new");
   FWorld.WriteSettings("[CommonSettings.XML]\nExternalFileExts=pdf\n");
   test::TWizardWorld::WriteFile(FWorld.CommonSettingFolder + "CommonSetting.XML", "<Options");
   TfrmEasySetup& form = FWorld.CreateWizard();
@@ -307,11 +325,10 @@ TEST_F(WizardFlowTest, AnErrorOfTheCopyLeavesThePageUsable) {
     GTEST_SKIP() << "the copy raised no error on a broken settings file";
   }
   EXPECT_EQ(form.PageState(), TPageState::psCopyData);
-  EXPECT_FALSE(form.StartInstall);
-  EXPECT_EQ(FView.LabelColour(TControl::lblNext), clWindowText);
-  EXPECT_FALSE(FView.IsVisible(TControl::pbStatus));
-  EXPECT_EQ(FView.Text(TControl::lblStatus),
-            "Копирование завершено. Для продолжения нажмите \"Далее>\"");
+  EXPECT_FALSE(form.StartInstall());
+  EXPECT_TRUE(FView.Enabled[TWizardButton::Next]);
+  EXPECT_FALSE(FView.IsVisible(TViewPart::Progress));
+  EXPECT_EQ(FView.Status, "Копирование завершено. Для продолжения нажмите \"Далее>\"");
   form.Image3Click();
   EXPECT_EQ(form.PageState(), TPageState::psShortCuts);
 }
@@ -343,7 +360,7 @@ TEST(WizardSettingsFlowTest, HiddenPagesArePassedInTheSamePress) {
     for (const TPageState page : c.pagesAfterCopy) {
       form.Image3Click();
       EXPECT_EQ(form.PageState(), page);
-      EXPECT_EQ(world.View.IsVisible(TControl::tvShortCuts),
+      EXPECT_EQ(world.View.IsVisible(TViewPart::Tree),
                 page == psShortCuts || page == psConnections);
     }
     ASSERT_GT(world.View.TreeView.Count(), 0);
@@ -351,37 +368,101 @@ TEST(WizardSettingsFlowTest, HiddenPagesArePassedInTheSamePress) {
   }
 }
 
-TEST_F(WizardFlowTest, ButtonFacesFollowTheLeftMouseButton) {
+TEST_F(WizardFlowTest, ButtonsLookPressedWhileTheLeftMouseButtonHoldsThem) {
   TfrmEasySetup& form = FWorld.CreateWizard();
   struct Step {
     std::function<void()> action;
-    TControl image;
-    TButtonFace face;
+    TWizardButton button;
+    bool pressed;
     bool pumped;
   };
   using enum TMouseButton;
-  using TControl::Image2;
-  using TControl::Image3;
+  using TWizardButton::Cancel;
+  using TWizardButton::Next;
   const Step steps[] = {
-      {[&] { form.Image3MouseDown(Image3, Right); }, Image3, TButtonFace::Normal, false},
-      {[&] { form.Image3MouseDown(Image3, Left); }, Image3, TButtonFace::Pressed, true},
-      {[&] { form.Image3MouseUp(Image3, Middle); }, Image3, TButtonFace::Pressed, false},
-      {[&] { form.Image3MouseUp(Image3, Left); }, Image3, TButtonFace::Normal, true},
-      {[&] { form.lblNextMouseDown(Left); }, Image3, TButtonFace::Pressed, true},
-      {[&] { form.lblNextMouseUp(Left); }, Image3, TButtonFace::Normal, true},
-      {[&] { form.Image3MouseDown(Image2, Left); }, Image2, TButtonFace::Pressed, true},
-      {[&] { form.Image3MouseUp(Image2, Left); }, Image2, TButtonFace::Normal, true},
-      {[&] { form.lblCancelMouseDown(Right); }, Image2, TButtonFace::Normal, false},
-      {[&] { form.lblCancelMouseDown(Left); }, Image2, TButtonFace::Pressed, true},
-      {[&] { form.lblCancelMouseUp(Left); }, Image2, TButtonFace::Normal, true},
+      {[&] { form.Image3MouseDown(Next, Right); }, Next, false, false},
+      {[&] { form.Image3MouseDown(Next, Left); }, Next, true, true},
+      {[&] { form.Image3MouseUp(Next, Middle); }, Next, true, false},
+      {[&] { form.Image3MouseUp(Next, Left); }, Next, false, true},
+      {[&] { form.lblNextMouseDown(Left); }, Next, true, true},
+      {[&] { form.lblNextMouseUp(Left); }, Next, false, true},
+      {[&] { form.Image3MouseDown(Cancel, Left); }, Cancel, true, true},
+      {[&] { form.Image3MouseUp(Cancel, Left); }, Cancel, false, true},
+      {[&] { form.lblCancelMouseDown(Right); }, Cancel, false, false},
+      {[&] { form.lblCancelMouseDown(Left); }, Cancel, true, true},
+      {[&] { form.lblCancelMouseUp(Left); }, Cancel, false, true},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
     const int pumps = FView.MessagePumps;
     steps[i].action();
-    EXPECT_EQ(FView.Faces[steps[i].image], steps[i].face) << "step " << i;
+    EXPECT_EQ(FView.Pressed[steps[i].button], steps[i].pressed) << "step " << i;
     EXPECT_EQ(FView.MessagePumps, pumps + (steps[i].pumped ? 1 : 0)) << "step " << i;
   }
   EXPECT_EQ(form.PageState(), TPageState::psHello);
+}
+
+// The user checks shortcuts, then cancels the update on the shortcut page: the files the links
+// would point at are the restored ones, so none are made; the data sources still are.
+TEST_F(WizardFlowTest, ACancelOnTheShortcutPageMakesNoLinksButStillRegistersDataSources) {
+  FWorld.AddPackageFile(TPackageTree::Document, "Сметы\\Архив\\old.smt", "old");
+  FWorld.AddPackageFile(TPackageTree::Document, "Сметы\\Прайс.xls", "price");
+  FWorld.WriteSettings(Ansi("[connections]\nx=Сметы\\Архив\n"));
+  TfrmEasySetup& form = FWorld.CreateWizard();
+  GoTo(form, TPageState::psShortCuts);
+  test::FakeCheckedTree& tree = FView.TreeView;
+  ASSERT_EQ(tree.Dump(), (Strings{"Сметы", "  Архив", "    old.smt", "  Прайс.xls"}));
+  tree.SetChecked(tree.Item(0), true, false);
+  tree.SetChecked(tree.Item(3), true, false);
+
+  FView.Answers.push_back(true);
+  form.Image2Click();
+  EXPECT_EQ(form.PageState(), TPageState::psConnections);
+  EXPECT_TRUE(form.ShortCutList().empty());
+  EXPECT_TRUE(platform::FindFiles(FWorld.DesktopFolder, "*").empty());
+  EXPECT_EQ(tree.Dump(),
+            (Strings{"Сметы [ ] +", "  Архив [x] +", std::string(OnlineServiceCaption) + " [ ]"}));
+
+  form.Image3Click();
+  EXPECT_EQ(form.PageState(), TPageState::psDone);
+  TConnectionsPool pool;
+  pool.LoadFromOptionsStorage(false);
+  EXPECT_NE(pool.FindConnection(TFileSystemConnection::ClassInfo().ClassID(),
+                                FWorld.MyFolderRoot + "Сметы\\Архив"),
+            nullptr);
+}
+
+// On the data-source page the checked nodes become data sources in tree order; the online node is
+// told from the folders by its text alone, in any letter case.
+TEST_F(WizardFlowTest, TheCheckedNodesBecomeDataSources) {
+  FWorld.AddPackageFile(TPackageTree::Document, "Сметы\\a.smt", "a");
+  FWorld.AddPackageFile(TPackageTree::Document, "KALVORSMETA.RU\\b.smt", "b");
+  FWorld.AddPackageFile(TPackageTree::Document, "Шаблоны\\c.xlt", "c");
+  FWorld.WriteSettings(Ansi("[connections]\nx=Сметы\n"));
+  TfrmEasySetup& form = FWorld.CreateWizard();
+  GoTo(form, TPageState::psConnections);
+  test::FakeCheckedTree& tree = FView.TreeView;
+  for (int i = 0; i < tree.Count(); ++i) {
+    if (tree.Text(tree.Item(i)) == "KALVORSMETA.RU") {
+      tree.ClickCheckBox(tree.Item(i));
+    }
+  }
+  form.Image3Click();
+  ASSERT_EQ(form.PageState(), TPageState::psDone);
+  TConnectionsPool pool;
+  pool.LoadFromOptionsStorage(false);
+  std::vector<std::string> stored;
+  for (const TConnection* connection : pool.Connections()) {
+    stored.push_back(connection->ClassType().ClassID() + " " + connection->Caption());
+  }
+  const std::string folder = TFileSystemConnection::ClassInfo().ClassID();
+  const std::string online = TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo().ClassID();
+  EXPECT_NE(std::find(stored.begin(), stored.end(), folder + " Сметы"), stored.end());
+  EXPECT_NE(std::find(stored.begin(), stored.end(), online + " " + OnlineServiceCaption),
+            stored.end());
+  for (const std::string& entry : stored) {
+    EXPECT_EQ(entry.find("Шаблоны"), std::string::npos) << "unchecked, yet registered";
+    EXPECT_NE(entry, folder + " KALVORSMETA.RU") << "the online service's name is no folder";
+  }
 }
 
 }  // namespace

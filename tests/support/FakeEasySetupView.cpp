@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <functional>
 
-#include "platform/Shell.h"
-
 namespace kv::test {
 
-using app::TControl;
 using app::TTreeNode;
+using app::TViewPart;
 
 namespace {
 
@@ -130,41 +128,25 @@ std::vector<std::string> FakeCheckedTree::Dump() const {
 }
 
 FakeEasySetupView::FakeEasySetupView() {
-  for (TControl shown : {TControl::Image2, TControl::Image3, TControl::lblNext, TControl::lblCancel,
-                         TControl::memInfo}) {
-    Visible[shown] = true;
+  for (TViewPart part : {TViewPart::Log, TViewPart::Status, TViewPart::Progress,
+                         TViewPart::TreeCaption, TViewPart::Tree, TViewPart::Finish}) {
+    Visible[part] = false;
   }
-  for (TControl hidden :
-       {TControl::memStatus, TControl::lblStatus, TControl::pbStatus, TControl::pbCurrentProgress,
-        TControl::lblShortCuts, TControl::tvShortCuts, TControl::lblFinish}) {
-    Visible[hidden] = false;
+  Visible[TViewPart::Welcome] = true;
+  for (app::TWizardButton button : {app::TWizardButton::Next, app::TWizardButton::Cancel}) {
+    Enabled[button] = true;
+    Pressed[button] = false;
   }
-  Texts[TControl::lblNext] = "Далее >";
-  Texts[TControl::lblCancel] = "Отмена";
-  Texts[TControl::lblShortCuts] = "Выберите файл или папку на которые вы хотели бы создать ярлык:";
-  Texts[TControl::lblFinish] =
-      "Экспресс установка завершена. Для завершения нажмите кнопку \"Готово\"";
-  Colours[TControl::lblNext] = app::clWindowText;
-  Colours[TControl::lblCancel] = app::clWindowText;
-  Faces[TControl::Image2] = app::TButtonFace::Normal;
-  Faces[TControl::Image3] = app::TButtonFace::Normal;
 }
 
-void FakeEasySetupView::SetProgress(TControl bar, int position) {
-  Progress[bar] = position;
-  ProgressHistory[bar].push_back(position);
-}
-
-platform::TMessageAnswer FakeEasySetupView::ShowMessage(const std::string& text,
-                                                        platform::TMessageKind kind) {
-  Messages.push_back({text, kind});
-  if (!Answers.empty()) {
-    const platform::TMessageAnswer answer = Answers.front();
-    Answers.pop_front();
-    return answer;
+bool FakeEasySetupView::Ask(const std::string& question) {
+  Messages.push_back({question, TMessageKind::Question});
+  if (Answers.empty()) {
+    return false;
   }
-  return kind.Buttons == platform::TMessageButtons::YesNo ? platform::TMessageAnswer::No
-                                                          : platform::TMessageAnswer::Ok;
+  const bool answer = Answers.front();
+  Answers.pop_front();
+  return answer;
 }
 
 void FakeEasySetupView::ProcessMessages() {
@@ -179,11 +161,6 @@ void FakeEasySetupView::Close() {
   if (!CloseQuery || CloseQuery()) {
     Closed = true;
   }
-}
-
-std::string FakeEasySetupView::Text(TControl control) const {
-  auto found = Texts.find(control);
-  return found == Texts.end() ? std::string() : found->second;
 }
 
 }  // namespace kv::test

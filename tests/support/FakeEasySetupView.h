@@ -70,51 +70,61 @@ class FakeEasySetupView final : public app::IEasySetupView {
   struct THalted {
     int ExitCode;
   };
+  enum class TMessageKind { Plain, Warning, Error, Question };
   struct TMessage {
     std::string Text;
-    platform::TMessageKind Type;
+    TMessageKind Kind;
   };
 
   FakeEasySetupView();
 
-  void SetVisible(app::TControl control, bool visible) override { Visible[control] = visible; }
-  void SetText(app::TControl control, const std::string& text) override { Texts[control] = text; }
-  app::TColor LabelColour(app::TControl control) const override { return Colours.at(control); }
-  void SetLabelColour(app::TControl control, app::TColor colour) override {
-    Colours[control] = colour;
-  }
-  void SetButtonFace(app::TControl image, app::TButtonFace face) override { Faces[image] = face; }
+  void Show(app::TViewPart part, bool shown) override { Visible[part] = shown; }
+  void SetStatus(const std::string& text) override { Status = text; }
+  void SetTreeCaption(const std::string& text) override { TreeCaption = text; }
+  void SetFinishText(const std::string& text) override { FinishText = text; }
+  void SetNextCaption(const std::string& text) override { NextCaption = text; }
+  void SetEnabled(app::TWizardButton button, bool enabled) override { Enabled[button] = enabled; }
+  void ShowPressed(app::TWizardButton button, bool pressed) override { Pressed[button] = pressed; }
   void AppendLog(const std::string& line) override { Log.push_back(line); }
   void ScrollLogToEnd() override { ++LogScrolls; }
-  void SetProgressMax(app::TControl bar, int maximum) override { ProgressMax[bar] = maximum; }
-  void SetProgress(app::TControl bar, int position) override;
-  void StepProgress(app::TControl bar) override { SetProgress(bar, Progress[bar] + 1); }
-  platform::TMessageAnswer ShowMessage(const std::string& text,
-                                       platform::TMessageKind kind) override;
+  void SetEntryCount(int count) override { EntryCount = count; }
+  void StepEntries() override { ++EntriesDone; }
+  void SetFilePercent(int percent) override { FilePercents.push_back(percent); }
+  bool Ask(const std::string& question) override;
+  void ShowWarning(const std::string& text) override {
+    Messages.push_back({text, TMessageKind::Warning});
+  }
+  void ShowError(const std::string& text) override {
+    Messages.push_back({text, TMessageKind::Error});
+  }
+  void ShowMessage(const std::string& text) override {
+    Messages.push_back({text, TMessageKind::Plain});
+  }
   void ProcessMessages() override;
   void Close() override;
   [[noreturn]] void Halt(int exitCode) override { throw THalted{exitCode}; }
   platform::TWindowHandle Handle() const override { return platform::TWindowHandle::None; }
   app::ICheckedTree& Tree() override { return TreeView; }
 
-  bool IsVisible(app::TControl control) const { return Visible.at(control); }
-  std::string Text(app::TControl control) const;
+  bool IsVisible(app::TViewPart part) const { return Visible.at(part); }
 
   FakeCheckedTree TreeView;
-  std::map<app::TControl, bool> Visible;
-  std::map<app::TControl, std::string> Texts;
-  std::map<app::TControl, app::TColor> Colours;
-  std::map<app::TControl, app::TButtonFace> Faces;
+  std::map<app::TViewPart, bool> Visible;
+  std::string Status;
+  std::string TreeCaption = "Выберите файл или папку на которые вы хотели бы создать ярлык:";
+  std::string FinishText = "Экспресс установка завершена. Для завершения нажмите кнопку \"Готово\"";
+  std::string NextCaption = "Далее >";
+  std::map<app::TWizardButton, bool> Enabled;
+  std::map<app::TWizardButton, bool> Pressed;
   std::vector<std::string> Log;
   int LogScrolls = 0;
-  std::map<app::TControl, int> ProgressMax;
-  std::map<app::TControl, int> Progress;
-  // Every position a bar was set to, in order.
-  std::map<app::TControl, std::vector<int>> ProgressHistory;
+  int EntryCount = 0;
+  int EntriesDone = 0;
+  // Every percentage the per-file bar was set to, in order.
+  std::vector<int> FilePercents;
   std::vector<TMessage> Messages;
-  // Answers to the next message boxes, in order; when none is left, OK boxes answer OK and
-  // yes/no boxes answer No.
-  std::deque<platform::TMessageAnswer> Answers;
+  // Answers to the next questions, in order (true for Yes); when none is left, the answer is No.
+  std::deque<bool> Answers;
   int MessagePumps = 0;
   // Runs inside ProcessMessages: where a test clicks while the wizard works.
   std::function<void()> OnProcessMessages;

@@ -61,19 +61,21 @@ void TWizardWorld::WriteSettings(const std::string& bytes) const {
   WriteFile(ProgramFolder + "settings.ini", bytes);
 }
 
-void TWizardWorld::AddPackageFile(int tag, const std::string& relativePath,
+void TWizardWorld::AddPackageFile(app::TPackageTree tree, const std::string& relativePath,
                                   const std::string& bytes) const {
-  WriteFile((tag == app::DocumentTreeTag ? DocumentTree : ClientTree) + relativePath, bytes);
+  WriteFile((tree == app::TPackageTree::Document ? DocumentTree : ClientTree) + relativePath,
+            bytes);
 }
 
-void TWizardWorld::AddPackageFolder(int tag, const std::string& relativePath) const {
-  platform::ForceDirectories((tag == app::DocumentTreeTag ? DocumentTree : ClientTree) +
+void TWizardWorld::AddPackageFolder(app::TPackageTree tree, const std::string& relativePath) const {
+  platform::ForceDirectories((tree == app::TPackageTree::Document ? DocumentTree : ClientTree) +
                              relativePath);
 }
 
-void TWizardWorld::AddInstalledFile(int tag, const std::string& relativePath,
+void TWizardWorld::AddInstalledFile(app::TPackageTree tree, const std::string& relativePath,
                                     const std::string& bytes) const {
-  WriteFile((tag == app::DocumentTreeTag ? MyFolderRoot : CommonDataFolder) + relativePath, bytes);
+  WriteFile((tree == app::TPackageTree::Document ? MyFolderRoot : CommonDataFolder) + relativePath,
+            bytes);
 }
 
 app::TfrmEasySetup& TWizardWorld::CreateWizard() {

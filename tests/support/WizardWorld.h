@@ -32,11 +32,13 @@ class TWizardWorld {
   static void WriteFile(const std::string& path, const std::string& bytes);
   // settings.ini next to the program.
   void WriteSettings(const std::string& bytes) const;
-  // A package file or folder below the tree of the tag (app::ClientTreeTag, DocumentTreeTag).
-  void AddPackageFile(int tag, const std::string& relativePath, const std::string& bytes) const;
-  void AddPackageFolder(int tag, const std::string& relativePath) const;
-  // A file of the installed client below the target folder of the tag.
-  void AddInstalledFile(int tag, const std::string& relativePath, const std::string& bytes) const;
+  // A package file or folder below the package tree.
+  void AddPackageFile(app::TPackageTree tree, const std::string& relativePath,
+                      const std::string& bytes) const;
+  void AddPackageFolder(app::TPackageTree tree, const std::string& relativePath) const;
+  // A file of the installed client below the target folder of the tree.
+  void AddInstalledFile(app::TPackageTree tree, const std::string& relativePath,
+                        const std::string& bytes) const;
 
   // The wizard on View, created as the window creates it (FormCreate ran); the view's close
   // query is the wizard's.

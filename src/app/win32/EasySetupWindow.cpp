@@ -108,34 +108,12 @@ const char* const WelcomeLines[] = {
     "Для отмены установки нажмите кнопку \"Отмена\"",
 };
 
-int IdOf(TControl control) {
-  switch (control) {
-    case TControl::Image2:
-      return idImage2;
-    case TControl::Image3:
-      return idImage3;
-    case TControl::lblNext:
-      return idLblNext;
-    case TControl::lblCancel:
-      return idLblCancel;
-    case TControl::memInfo:
-      return idMemInfo;
-    case TControl::memStatus:
-      return idMemStatus;
-    case TControl::lblStatus:
-      return idLblStatus;
-    case TControl::pbStatus:
-      return idPbStatus;
-    case TControl::pbCurrentProgress:
-      return idPbCurrentProgress;
-    case TControl::lblShortCuts:
-      return idLblShortCuts;
-    case TControl::tvShortCuts:
-      return idTvShortCuts;
-    case TControl::lblFinish:
-      return idLblFinish;
-  }
-  throw EInvalidOperation("Unknown control");
+int ButtonImage(TWizardButton button) {
+  return button == TWizardButton::Next ? idImage3 : idImage2;
+}
+
+int ButtonLabel(TWizardButton button) {
+  return button == TWizardButton::Next ? idLblNext : idLblCancel;
 }
 
 // A colour of the system (top byte 0xFF, the low byte its index) or a plain one.
@@ -236,7 +214,9 @@ void TEasySetupWindow::CreateControls() {
   SendMessageW(log, EM_EXLIMITTEXT, 0, 0x7FFFFFF0);
 
   CreateControl(idPbStatus, PROGRESS_CLASSW, 0, 0, TBox{200, 401, 468, 17}.Rect());
-  CreateControl(idPbCurrentProgress, PROGRESS_CLASSW, 0, 0, TBox{200, 424, 468, 17}.Rect());
+  const HWND percent =
+      CreateControl(idPbCurrentProgress, PROGRESS_CLASSW, 0, 0, TBox{200, 424, 468, 17}.Rect());
+  SendMessageW(percent, PBM_SETRANGE32, 0, 100);
 
   FTree = std::make_unique<TKVCheckedTreeView>(Window(), idTvShortCuts,
                                                TBox{200, 147, 468, 292}.Rect());
@@ -439,34 +419,33 @@ void TEasySetupWindow::FitToText(TGraphic& graphic) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-TEasySetupWindow::TGraphic* TEasySetupWindow::FindGraphic(TControl control) {
-  const int id = IdOf(control);
+TEasySetupWindow::TGraphic* TEasySetupWindow::FindGraphic(int id) {
   const auto found = std::find_if(FGraphics.begin(), FGraphics.end(),
                                   [&](const TGraphic& graphic) { return graphic.Id == id; });
   return found == FGraphics.end() ? nullptr : &*found;
 }
 
-TEasySetupWindow::TGraphic& TEasySetupWindow::Graphic(TControl control) {
-  if (TGraphic* graphic = FindGraphic(control)) {
+TEasySetupWindow::TGraphic& TEasySetupWindow::Graphic(int id) {
+  if (TGraphic* graphic = FindGraphic(id)) {
     return *graphic;
   }
   throw EInvalidOperation("Not a picture or label");
 }
 
-const TEasySetupWindow::TGraphic& TEasySetupWindow::Graphic(TControl control) const {
-  return const_cast<TEasySetupWindow*>(this)->Graphic(control);
+const TEasySetupWindow::TGraphic& TEasySetupWindow::Graphic(int id) const {
+  return const_cast<TEasySetupWindow*>(this)->Graphic(id);
 }
 
-HWND TEasySetupWindow::Control(TControl control) const {
-  const auto found = FControls.find(IdOf(control));
+HWND TEasySetupWindow::Control(int id) const {
+  const auto found = FControls.find(id);
   if (found == FControls.end()) {
     throw EInvalidOperation("Not a windowed control");
   }
   return found->second;
 }
 
-TEasySetupWindow::TGraphicEvents& TEasySetupWindow::Events(TControl control) {
-  return Graphic(control).Events;
+TEasySetupWindow::TGraphicEvents& TEasySetupWindow::Events(int id) {
+  return Graphic(id).Events;
 }
 
 void TEasySetupWindow::Perform(const std::function<void()>& work) {
@@ -491,50 +470,91 @@ void TEasySetupWindow::Run() {
   Destroy();
 }
 
-void TEasySetupWindow::SetVisible(TControl control, bool visible) {
+void TEasySetupWindow::SetVisible(int id, bool visible) {
   const int command = visible ? SW_SHOWNA : SW_HIDE;
-  if (TGraphic* graphic = FindGraphic(control)) {
+  if (TGraphic* graphic = FindGraphic(id)) {
     const RECT before = BoundsOf(*graphic);
     ShowWindow(graphic->Handle(), command);
     Repaint(*graphic, before);
     return;
   }
-  ShowWindow(Control(control), command);
+  ShowWindow(Control(id), command);
 }
 
-void TEasySetupWindow::SetText(TControl control, const std::string& text) {
-  const std::wstring wide = Wide(text);
-  if (TGraphic* graphic = FindGraphic(control)) {
-    const RECT before = BoundsOf(*graphic);
-    SetWindowTextW(graphic->Handle(), wide.c_str());
-    FitToText(*graphic);
-    Repaint(*graphic, before);
-    return;
-  }
-  SetWindowTextW(Control(control), wide.c_str());
-  if (control == TControl::memStatus) {
-    FLogStarted = !text.empty();
-  }
+void TEasySetupWindow::SetText(int id, const std::string& text) {
+  TGraphic& graphic = Graphic(id);
+  const RECT before = BoundsOf(graphic);
+  SetWindowTextW(graphic.Handle(), Wide(text).c_str());
+  FitToText(graphic);
+  Repaint(graphic, before);
 }
 
-TColor TEasySetupWindow::LabelColour(TControl control) const {
-  return Graphic(control).Colour;
+TColor TEasySetupWindow::LabelColour(int id) const {
+  return Graphic(id).Colour;
 }
 
-void TEasySetupWindow::SetLabelColour(TControl control, TColor colour) {
-  TGraphic& graphic = Graphic(control);
+void TEasySetupWindow::SetLabelColour(int id, TColor colour) {
+  TGraphic& graphic = Graphic(id);
   graphic.Colour = colour;
   Repaint(graphic, BoundsOf(graphic));
 }
 
-void TEasySetupWindow::SetButtonFace(TControl image, TButtonFace face) {
-  TGraphic& graphic = Graphic(image);
-  graphic.Face = face;
+void TEasySetupWindow::Show(TViewPart part, bool shown) {
+  switch (part) {
+    case TViewPart::Welcome:
+      SetVisible(idMemInfo, shown);
+      break;
+    case TViewPart::Log:
+      SetVisible(idMemStatus, shown);
+      break;
+    case TViewPart::Status:
+      SetVisible(idLblStatus, shown);
+      break;
+    case TViewPart::Progress:
+      SetVisible(idPbStatus, shown);
+      SetVisible(idPbCurrentProgress, shown);
+      break;
+    case TViewPart::TreeCaption:
+      SetVisible(idLblShortCuts, shown);
+      break;
+    case TViewPart::Tree:
+      SetVisible(idTvShortCuts, shown);
+      break;
+    case TViewPart::Finish:
+      SetVisible(idLblFinish, shown);
+      break;
+  }
+}
+
+void TEasySetupWindow::SetStatus(const std::string& text) {
+  SetText(idLblStatus, text);
+}
+
+void TEasySetupWindow::SetTreeCaption(const std::string& text) {
+  SetText(idLblShortCuts, text);
+}
+
+void TEasySetupWindow::SetFinishText(const std::string& text) {
+  SetText(idLblFinish, text);
+}
+
+void TEasySetupWindow::SetNextCaption(const std::string& text) {
+  SetText(idLblNext, text);
+}
+
+void TEasySetupWindow::SetEnabled(TWizardButton button, bool enabled) {
+  // The caption alone tells a disabled button: grey over the same face.
+  SetLabelColour(ButtonLabel(button), enabled ? clWindowText : DisabledLabelColour);
+}
+
+void TEasySetupWindow::ShowPressed(TWizardButton button, bool pressed) {
+  TGraphic& graphic = Graphic(ButtonImage(button));
+  graphic.Face = pressed ? TButtonFace::Pressed : TButtonFace::Normal;
   Repaint(graphic, BoundsOf(graphic));
 }
 
 void TEasySetupWindow::AppendLog(const std::string& line) {
-  const HWND log = Control(TControl::memStatus);
+  const HWND log = Control(idMemStatus);
   std::wstring text = Wide(line);
   // Lines are separated, not ended, by a line break: no empty line below the last.
   if (std::exchange(FLogStarted, true)) {
@@ -549,26 +569,45 @@ void TEasySetupWindow::AppendLog(const std::string& line) {
 }
 
 void TEasySetupWindow::ScrollLogToEnd() {
-  const HWND log = Control(TControl::memStatus);
+  const HWND log = Control(idMemStatus);
   // Twice: a rich edit that has just grown can stop short of its end on the first request.
   SendMessageW(log, WM_VSCROLL, SB_BOTTOM, 0);
   SendMessageW(log, WM_VSCROLL, SB_BOTTOM, 0);
 }
 
-void TEasySetupWindow::SetProgressMax(TControl bar, int maximum) {
-  SendMessageW(Control(bar), PBM_SETRANGE32, 0, maximum);
+void TEasySetupWindow::SetEntryCount(int count) {
+  SendMessageW(Control(idPbStatus), PBM_SETRANGE32, 0, count);
 }
 
-void TEasySetupWindow::SetProgress(TControl bar, int position) {
-  SendMessageW(Control(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+void TEasySetupWindow::StepEntries() {
+  SendMessageW(Control(idPbStatus), PBM_DELTAPOS, 1, 0);
 }
 
-void TEasySetupWindow::StepProgress(TControl bar) {
-  SendMessageW(Control(bar), PBM_DELTAPOS, 1, 0);
+void TEasySetupWindow::SetFilePercent(int percent) {
+  SendMessageW(Control(idPbCurrentProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-platform::TMessageAnswer TEasySetupWindow::ShowMessage(const std::string& text,
-                                                       platform::TMessageKind kind) {
+bool TEasySetupWindow::Ask(const std::string& question) {
+  // No is the default, so that a stray Enter keeps going.
+  return ShowMessageBox(question, {platform::TMessageButtons::YesNo,
+                                   platform::TMessageIcon::Question, true}) ==
+         platform::TMessageAnswer::Yes;
+}
+
+void TEasySetupWindow::ShowWarning(const std::string& text) {
+  ShowMessageBox(text, {platform::TMessageButtons::Ok, platform::TMessageIcon::Warning});
+}
+
+void TEasySetupWindow::ShowError(const std::string& text) {
+  ShowMessageBox(text, {platform::TMessageButtons::Ok, platform::TMessageIcon::Error});
+}
+
+void TEasySetupWindow::ShowMessage(const std::string& text) {
+  ShowMessageBox(text, {});
+}
+
+platform::TMessageAnswer TEasySetupWindow::ShowMessageBox(const std::string& text,
+                                                          platform::TMessageKind kind) {
   return platform::CurrentMessageBoxes::Get().Show(Handle(), text, EasySetupCaption, kind);
 }
 

@@ -17,6 +17,15 @@
 
 namespace kv::app {
 
+// A colour in the window system's blue-green-red encoding; a top byte 0xFF marks a system colour.
+using TColor = uint32_t;
+constexpr TColor clWindowText = 0xFF000008;
+// The caption colour of a disabled button.
+constexpr TColor DisabledLabelColour = 0x706860;
+
+// The two faces of an image button.
+enum class TButtonFace { Normal, Pressed };
+
 class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
  public:
   // The events of a picture or a label, as the form binds them.
@@ -33,8 +42,11 @@ class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
   TEasySetupWindow(const TEasySetupWindow&) = delete;
   TEasySetupWindow& operator=(const TEasySetupWindow&) = delete;
 
-  // The events of Image2, Image3, lblNext or lblCancel.
-  TGraphicEvents& Events(TControl control);
+  // The events of a picture or a label by its control id (idImage2, idImage3, idLblNext or
+  // idLblCancel).
+  TGraphicEvents& Events(int id);
+  // The caption colour of a label by its control id.
+  TColor LabelColour(int id) const;
   // Asked before the window closes (title bar, Alt+F4, Close); the window closes when it answers
   // true or is not set.
   std::function<bool()> OnCloseQuery;
@@ -45,18 +57,22 @@ class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
   // Runs the message loop until the window closes, then destroys the window.
   void Run();
 
-  void SetVisible(TControl control, bool visible) override;
-  void SetText(TControl control, const std::string& text) override;
-  TColor LabelColour(TControl control) const override;
-  void SetLabelColour(TControl control, TColor colour) override;
-  void SetButtonFace(TControl image, TButtonFace face) override;
+  void Show(TViewPart part, bool shown) override;
+  void SetStatus(const std::string& text) override;
+  void SetTreeCaption(const std::string& text) override;
+  void SetFinishText(const std::string& text) override;
+  void SetNextCaption(const std::string& text) override;
+  void SetEnabled(TWizardButton button, bool enabled) override;
+  void ShowPressed(TWizardButton button, bool pressed) override;
   void AppendLog(const std::string& line) override;
   void ScrollLogToEnd() override;
-  void SetProgressMax(TControl bar, int maximum) override;
-  void SetProgress(TControl bar, int position) override;
-  void StepProgress(TControl bar) override;
-  platform::TMessageAnswer ShowMessage(const std::string& text,
-                                       platform::TMessageKind kind) override;
+  void SetEntryCount(int count) override;
+  void StepEntries() override;
+  void SetFilePercent(int percent) override;
+  bool Ask(const std::string& question) override;
+  void ShowWarning(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
   void ProcessMessages() override;
   void Close() override;
   [[noreturn]] void Halt(int exitCode) override;
@@ -102,11 +118,15 @@ class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
   void Repaint(const TGraphic& graphic, const RECT& before) const;
   RECT BoundsOf(const TGraphic& graphic) const;
   void FitToText(TGraphic& graphic);
-  // The picture or label; null for a windowed control.
-  TGraphic* FindGraphic(TControl control);
-  TGraphic& Graphic(TControl control);
-  const TGraphic& Graphic(TControl control) const;
-  HWND Control(TControl control) const;
+  // The picture or label by control id; null for a windowed control.
+  TGraphic* FindGraphic(int id);
+  TGraphic& Graphic(int id);
+  const TGraphic& Graphic(int id) const;
+  HWND Control(int id) const;
+  void SetVisible(int id, bool visible);
+  void SetText(int id, const std::string& text);
+  void SetLabelColour(int id, TColor colour);
+  platform::TMessageAnswer ShowMessageBox(const std::string& text, platform::TMessageKind kind);
 
   TEasySetupArtwork FArtwork;
   platform::win32::unique_hfont FFont;      // Tahoma 8 pt, the window's default

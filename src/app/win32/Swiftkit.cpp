@@ -6,6 +6,7 @@
 
 #include "app/dlgEasySetup.h"
 #include "app/win32/Artwork.h"
+#include "app/win32/EasySetupControls.h"
 #include "app/win32/EasySetupWindow.h"
 #include "app/win32/ErrorReport.h"
 #include "common/Common.SysUtils.h"
@@ -18,31 +19,36 @@ namespace {
 // The form's handlers on the window's events: both images and both labels press their button,
 // a double click as a second press.
 void BindEvents(TEasySetupWindow& window, TfrmEasySetup& form) {
-  for (TControl control : {TControl::Image3, TControl::lblNext}) {
-    window.Events(control).OnClick = [&form] { form.Image3Click(); };
-    window.Events(control).OnDblClick = [&form] { form.Image3Click(); };
+  using namespace win32;
+  for (int id : {idImage3, idLblNext}) {
+    window.Events(id).OnClick = [&form] { form.Image3Click(); };
+    window.Events(id).OnDblClick = [&form] { form.Image3Click(); };
   }
-  for (TControl control : {TControl::Image2, TControl::lblCancel}) {
-    window.Events(control).OnClick = [&form] { form.Image2Click(); };
+  for (int id : {idImage2, idLblCancel}) {
+    window.Events(id).OnClick = [&form] { form.Image2Click(); };
   }
-  for (TControl image : {TControl::Image2, TControl::Image3}) {
-    window.Events(image).OnMouseDown = [&form, image](TMouseButton button) {
-      form.Image3MouseDown(image, button);
-    };
-    window.Events(image).OnMouseUp = [&form, image](TMouseButton button) {
-      form.Image3MouseUp(image, button);
-    };
-  }
-  window.Events(TControl::lblNext).OnMouseDown = [&form](TMouseButton button) {
+  window.Events(idImage3).OnMouseDown = [&form](TMouseButton button) {
+    form.Image3MouseDown(TWizardButton::Next, button);
+  };
+  window.Events(idImage3).OnMouseUp = [&form](TMouseButton button) {
+    form.Image3MouseUp(TWizardButton::Next, button);
+  };
+  window.Events(idImage2).OnMouseDown = [&form](TMouseButton button) {
+    form.Image3MouseDown(TWizardButton::Cancel, button);
+  };
+  window.Events(idImage2).OnMouseUp = [&form](TMouseButton button) {
+    form.Image3MouseUp(TWizardButton::Cancel, button);
+  };
+  window.Events(idLblNext).OnMouseDown = [&form](TMouseButton button) {
     form.lblNextMouseDown(button);
   };
-  window.Events(TControl::lblNext).OnMouseUp = [&form](TMouseButton button) {
+  window.Events(idLblNext).OnMouseUp = [&form](TMouseButton button) {
     form.lblNextMouseUp(button);
   };
-  window.Events(TControl::lblCancel).OnMouseDown = [&form](TMouseButton button) {
+  window.Events(idLblCancel).OnMouseDown = [&form](TMouseButton button) {
     form.lblCancelMouseDown(button);
   };
-  window.Events(TControl::lblCancel).OnMouseUp = [&form](TMouseButton button) {
+  window.Events(idLblCancel).OnMouseUp = [&form](TMouseButton button) {
     form.lblCancelMouseUp(button);
   };
   window.OnCloseQuery = [&form] { return form.FormCloseQuery(); };

@@ -98,13 +98,15 @@ TEST_F(EasySetupWindowTest, LabelsShowWhatLiesUnderThem) {
   const POINT corner{0, 0};
   EXPECT_EQ(PixelOf(idLblNext, corner), NormalFaceColour);
   EXPECT_EQ(PixelOf(idImage3, corner), NormalFaceColour);
-  Window->SetButtonFace(TControl::Image3, TButtonFace::Pressed);
+  Window->ShowPressed(TWizardButton::Next, true);
   EXPECT_EQ(PixelOf(idLblNext, corner), PressedFaceColour);
   EXPECT_EQ(PixelOf(idImage3, {70, 20}), PressedFaceColour);
   EXPECT_EQ(PixelOf(idLblCancel, corner), NormalFaceColour);
+  Window->ShowPressed(TWizardButton::Next, false);
+  EXPECT_EQ(PixelOf(idImage3, {70, 20}), NormalFaceColour);
 
-  Window->SetVisible(TControl::lblStatus, true);
-  Window->SetText(TControl::lblStatus, "C:\\Папка\\файл.txt");
+  Window->Show(TViewPart::Status, true);
+  Window->SetStatus("C:\\Папка\\файл.txt");
   EXPECT_EQ(PixelOf(idLblStatus, {467, 12}), BackgroundColour);
 }
 
@@ -116,18 +118,23 @@ TEST_F(EasySetupWindowTest, LabelsFitTheirText) {
     return rect.right - rect.left;
   };
   const int finished = widthOf(idLblFinish);
-  Window->SetText(TControl::lblFinish, "Готово");
+  Window->SetFinishText("Готово");
   EXPECT_LT(widthOf(idLblFinish), finished / 3);
-  Window->SetText(TControl::lblStatus, std::string(300, 'x'));
+  Window->SetStatus(std::string(300, 'x'));
   EXPECT_EQ(widthOf(idLblStatus), 468);
   EXPECT_EQ(TextOf(Item(idLblStatus)), std::string(300, 'x'));
 }
 
+// A disabled button shows its caption in grey; enabled again, in the window-text colour.
 TEST_F(EasySetupWindowTest, ButtonCaptionsStartInTheWindowTextColour) {
-  EXPECT_EQ(Window->LabelColour(TControl::lblNext), clWindowText);
-  EXPECT_EQ(Window->LabelColour(TControl::lblCancel), clWindowText);
-  Window->SetLabelColour(TControl::lblCancel, DisabledLabelColour);
-  EXPECT_EQ(Window->LabelColour(TControl::lblCancel), DisabledLabelColour);
+  EXPECT_EQ(Window->LabelColour(idLblNext), clWindowText);
+  EXPECT_EQ(Window->LabelColour(idLblCancel), clWindowText);
+  Window->SetEnabled(TWizardButton::Cancel, false);
+  EXPECT_EQ(Window->LabelColour(idLblCancel), DisabledLabelColour);
+  EXPECT_EQ(Window->LabelColour(idLblNext), clWindowText);
+  Window->SetEnabled(TWizardButton::Next, false);
+  Window->SetEnabled(TWizardButton::Next, true);
+  EXPECT_EQ(Window->LabelColour(idLblNext), clWindowText);
 }
 
 // What the mouse does on a picture or a label, as events in order.
@@ -150,12 +157,12 @@ TEST_F(EasySetupWindowTest, MouseMessagesBecomeClicksAndPresses) {
       {"released elsewhere", {{WM_LBUTTONDOWN, inside}, {WM_LBUTTONUP, outside}}, "down(L) up(L) "},
       {"right button", {{WM_RBUTTONDOWN, inside}, {WM_RBUTTONUP, inside}}, "down(R) up(R) "},
   };
-  for (TControl control : {TControl::lblNext, TControl::Image2}) {
+  for (int id : {idLblNext, idImage2}) {
     std::string events;
     const auto name = [](TMouseButton button) {
       return button == TMouseButton::Left ? "L" : button == TMouseButton::Right ? "R" : "M";
     };
-    TEasySetupWindow::TGraphicEvents& handlers = Window->Events(control);
+    TEasySetupWindow::TGraphicEvents& handlers = Window->Events(id);
     handlers.OnClick = [&] { events += "click "; };
     handlers.OnDblClick = [&] { events += "dblclick "; };
     handlers.OnMouseDown = [&](TMouseButton button) {
@@ -164,7 +171,7 @@ TEST_F(EasySetupWindowTest, MouseMessagesBecomeClicksAndPresses) {
     handlers.OnMouseUp = [&](TMouseButton button) {
       events += std::string("up(") + name(button) + ") ";
     };
-    const HWND target = Item(control == TControl::lblNext ? idLblNext : idImage2);
+    const HWND target = Item(id);
     for (const TCase& c : cases) {
       events.clear();
       for (const auto& [message, at] : c.Messages) {
@@ -192,7 +199,7 @@ TEST_F(EasySetupWindowTest, AnErrorOfAHandlerIsShownAndTheWindowGoesOn) {
   };
   for (const TCase& c : cases) {
     boxes.Shown.clear();
-    Window->Events(TControl::Image3).OnClick = c.Fail;
+    Window->Events(idImage3).OnClick = c.Fail;
     SendMessageW(Item(idImage3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageW(Item(idImage3), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     std::vector<std::string> texts;
@@ -213,15 +220,33 @@ TEST_F(EasySetupWindowTest, AnErrorOfAHandlerIsShownAndTheWindowGoesOn) {
   EXPECT_EQ(boxes.Shown[0].Text, "При создании");
 }
 
+// Each kind of message box, with the application title and owned by the window; a question
+// is answered yes only by Yes.
 TEST_F(EasySetupWindowTest, MessageBoxesCarryTheApplicationTitle) {
   test::RecordingMessageBoxes boxes;
   platform::TScopedCurrent<platform::IMessageBoxes> scoped(boxes);
-  const platform::TMessageKind yesNo{platform::TMessageButtons::YesNo};
-  EXPECT_EQ(Window->ShowMessage("Текст", yesNo), platform::TMessageAnswer::Ok);
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Caption, EasySetupCaption);
-  EXPECT_EQ(boxes.Shown[0].Owner, Window->Handle());
-  EXPECT_EQ(boxes.Shown[0].Type, yesNo);
+  EXPECT_FALSE(Window->Ask("Вопрос"));
+  boxes.Answer = platform::TMessageAnswer::Yes;
+  EXPECT_TRUE(Window->Ask("Вопрос"));
+  Window->ShowWarning("Предупреждение");
+  Window->ShowError("Ошибка");
+  Window->ShowMessage("Текст");
+  using platform::TMessageButtons, platform::TMessageIcon;
+  const platform::TMessageKind question{TMessageButtons::YesNo, TMessageIcon::Question, true};
+  const std::vector<std::pair<std::string, platform::TMessageKind>> expected = {
+      {"Вопрос", question},
+      {"Вопрос", question},
+      {"Предупреждение", {TMessageButtons::Ok, TMessageIcon::Warning}},
+      {"Ошибка", {TMessageButtons::Ok, TMessageIcon::Error}},
+      {"Текст", {}},
+  };
+  ASSERT_EQ(boxes.Shown.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(boxes.Shown[i].Text, expected[i].first);
+    EXPECT_EQ(boxes.Shown[i].Type, expected[i].second) << i;
+    EXPECT_EQ(boxes.Shown[i].Caption, EasySetupCaption);
+    EXPECT_EQ(boxes.Shown[i].Owner, Window->Handle());
+  }
   EXPECT_EQ(TextOf(Handle()), EasySetupCaption);
 }
 
@@ -264,7 +289,7 @@ TEST_F(EasySetupWindowTest, TheLogAppendsLines) {
 }
 
 TEST_F(EasySetupWindowTest, TheLogScrollsToItsLastLine) {
-  Window->SetVisible(TControl::memStatus, true);
+  Window->Show(TViewPart::Log, true);
   for (int i = 0; i < 100; ++i) {
     Window->AppendLog("Файл " + std::to_string(i));
   }
@@ -276,13 +301,39 @@ TEST_F(EasySetupWindowTest, TheLogScrollsToItsLastLine) {
 }
 
 TEST_F(EasySetupWindowTest, ProgressStepsByOne) {
-  Window->SetProgressMax(TControl::pbStatus, 5);
-  Window->StepProgress(TControl::pbStatus);
-  Window->StepProgress(TControl::pbStatus);
+  Window->SetEntryCount(5);
+  Window->StepEntries();
+  Window->StepEntries();
   EXPECT_EQ(SendMessageW(Item(idPbStatus), PBM_GETPOS, 0, 0), 2);
   EXPECT_EQ(SendMessageW(Item(idPbStatus), PBM_GETRANGE, FALSE, 0), 5);
-  Window->SetProgress(TControl::pbCurrentProgress, 57);
+  EXPECT_EQ(SendMessageW(Item(idPbCurrentProgress), PBM_GETRANGE, FALSE, 0), 100);
+  Window->SetFilePercent(57);
   EXPECT_EQ(SendMessageW(Item(idPbCurrentProgress), PBM_GETPOS, 0, 0), 57);
+}
+
+// Each part of the pages shows and hides its controls.
+TEST_F(EasySetupWindowTest, PartsShowTheirControls) {
+  const std::pair<TViewPart, std::vector<int>> parts[] = {
+      {TViewPart::Welcome, {idMemInfo}},
+      {TViewPart::Log, {idMemStatus}},
+      {TViewPart::Status, {idLblStatus}},
+      {TViewPart::Progress, {idPbStatus, idPbCurrentProgress}},
+      {TViewPart::TreeCaption, {idLblShortCuts}},
+      {TViewPart::Tree, {idTvShortCuts}},
+      {TViewPart::Finish, {idLblFinish}},
+  };
+  for (const auto& [part, ids] : parts) {
+    for (bool shown : {true, false}) {
+      Window->Show(part, shown);
+      for (int id : ids) {
+        EXPECT_EQ((GetWindowLongPtrW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0, shown) << id;
+      }
+    }
+  }
+  Window->SetTreeCaption("Папки");
+  Window->SetNextCaption("Готово");
+  EXPECT_EQ(TextOf(Item(idLblShortCuts)), "Папки");
+  EXPECT_EQ(TextOf(Item(idLblNext)), "Готово");
 }
 
 }  // namespace

@@ -37,10 +37,11 @@ class RecordingMessageBoxes final : public platform::IMessageBoxes {
   platform::TMessageAnswer Show(platform::TWindowHandle owner, const std::string& text,
                                 const std::string& caption, platform::TMessageKind kind) override {
     Shown.push_back({owner, text, caption, kind});
-    return platform::TMessageAnswer::Ok;
+    return Answer;
   }
 
   std::vector<TShown> Shown;
+  platform::TMessageAnswer Answer = platform::TMessageAnswer::Ok;  // what every box answers
 };
 
 }  // namespace kv::test

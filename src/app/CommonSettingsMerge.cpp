@@ -1,22 +1,17 @@
-// The data-source page and the merge of file extensions into the client's common settings.
+#include "app/CommonSettingsMerge.h"
+
 #include <algorithm>
-#include <any>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
-#include "app/dlgEasySetup.h"
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "platform/Xml.h"
-#include "storage/Kv_SmetaStorage.WebDAV.h"
-#include "storage/Kv_Storage.ConnectionPool.h"
-#include "storage/Kv_Storage.FileSystemConnection.h"
-#include "sysinfo/SysInfo.Core.Smeta9.h"
 
 namespace kv::app {
+
 namespace {
 
 // The items between the ";" separators, trimmed, without empty ones, sorted in the user's locale
@@ -56,48 +51,14 @@ std::string JoinExtensions(const std::vector<std::string>& items) {
 
 }  // namespace
 
-void TfrmEasySetup::RegisterConnections() {
-  TConnectionsPool pool;
-  pool.LoadFromOptionsStorage(false);
-  ICheckedTree& tree = FView.Tree();
-  for (int i = 0; i < tree.Count(); ++i) {
-    const TTreeNode node = tree.Item(i);
-    if (!tree.GetChecked(node)) {
-      continue;
-    }
-    // The online node has no package entry: its text alone tells it from the folders.
-    if (platform::SameTextLocale(tree.Text(node), OnlineServiceCaption)) {
-      if (!pool.FindConnection(TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo().ClassID())) {
-        TKalvorSmetaRuSmetaStorage::AddConnectionToPool(pool);
-      }
-      continue;
-    }
-    const int entry = tree.Data(node);
-    const std::string root = std::any_cast<int>(DataList.Objects(entry)) == DocumentTreeTag
-                                 ? SmetaAppFolder
-                                 : SmetaCommonFolder;
-    const std::string path = root + DataList[entry];
-    if (!platform::DirectoryExists(path)) {
-      continue;
-    }
-    auto connection = std::make_unique<TFileSystemConnection>();
-    connection->SetAddress(path);
-    connection->SetUsages(TStorageKinds{TStorageKind::Smeta});
-    connection->SetCaption(path.substr(path.find_last_of("\\/") + 1));
-    if (!pool.FindConnection(connection->ClassType().ClassID(), path)) {
-      pool.AddConnection(std::move(connection), -1);
-    }
-  }
-  pool.SaveToOptionsStorage();
-}
+TCommonSettingsMerge::TCommonSettingsMerge(const std::string& settingsFolder)
+    : FFolder(IncludeTrailingBackslash(settingsFolder)) {}
 
-void TfrmEasySetup::MergeExternalFileExts() {
-  if (ExternalFileExts.empty()) {
+void TCommonSettingsMerge::Merge(const std::string& externalFileExts) const {
+  if (externalFileExts.empty()) {
     return;
   }
-  const std::string folder =
-      IncludeTrailingBackslash(TSmeta9Information32::ClassInfo().CommonSettingFolder());
-  const std::string fileName = folder + "CommonSetting.XML";
+  const std::string fileName = FFolder + "CommonSetting.XML";
   platform::TXmlDocument document = platform::TXmlDocument::Create();
   if (platform::FileExists(fileName)) {
     document.Load(fileName);
@@ -115,13 +76,13 @@ void TfrmEasySetup::MergeExternalFileExts() {
   if (!merged.empty()) {
     merged += ';';
   }
-  merged += Trim(ExternalFileExts);
+  merged += Trim(externalFileExts);
   if (merged.empty()) {
     return;
   }
   root.SetAttribute("ExternalFileExts", JoinExtensions(SortedExtensions(merged)));
   // A client that has not run yet for this user has no settings folder.
-  platform::ForceDirectories(folder);
+  platform::ForceDirectories(FFolder);
   document.Save(fileName);
 }
 

@@ -90,14 +90,14 @@ TEST(SystemProfileReaderTest, BothReadersReadTheSameValues) {
 
 TEST(SystemProfileReaderTest, ASettingsFileHeldByAnotherProgramLeavesTheDefaults) {
   test::TWizardWorld world;
-  world.AddPackageFolder(DocumentTreeTag, "Шаблоны");
+  world.AddPackageFolder(TPackageTree::Document, "Шаблоны");
   world.WriteSettings("[links]\nshowdialog=0\na=Шаблоны\n");
   const auto held =
       platform::OpenFile(world.ProgramFolder + "settings.ini", platform::TFileOpenMode::OpenRead,
                          platform::TFileShare::Exclusive);
   TfrmEasySetup& form = world.CreateWizard();
-  EXPECT_TRUE(form.ShowLinksDialog);
-  EXPECT_TRUE(form.AutoLinks.IsEmpty());
+  EXPECT_TRUE(form.ShowLinksDialog());
+  EXPECT_TRUE(form.AutoLinks().empty());
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// The copy page's work on real files: the package scan, the update with backups, cancels at
-// each point where the window lets messages through, and the rollback.
+// The copy page's work on real files: the update with backups as the wizard runs it (after the
+// package scan), cancels at each point where the window lets messages through, the file copy on
+// its own, and the rollback.
+#include "app/Updater.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <any>
 #include <functional>
 #include <map>
 #include <string>
@@ -11,9 +13,13 @@
 
 #include "app/dlgEasySetup.h"
 #include "base/Exceptions.h"
+#include "platform/FileSecurity.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
+#include "platform/Text.h"
+#include "support/FakeUpdateProgress.h"
+#include "support/TempFolder.h"
 #include "support/WizardWorld.h"
 
 namespace kv::app {
@@ -53,24 +59,34 @@ std::string Quoted(const std::string& text) {
 // The package entry list as path and tag pairs.
 std::vector<std::pair<std::string, int>> Entries(const TfrmEasySetup& form) {
   std::vector<std::pair<std::string, int>> entries;
-  for (int i = 0; i < form.DataList.Count(); ++i) {
-    entries.emplace_back(form.DataList[i], std::any_cast<int>(form.DataList.Objects(i)));
+  for (const TPackageEntry& entry : form.DataList()) {
+    entries.emplace_back(entry.Path, static_cast<int>(entry.Tree));
   }
   return entries;
 }
 
 class UpdateTest : public testing::Test {
  protected:
-  UpdateTest() : Form(World.CreateWizard()), View(World.View) {}
+  // prepare lays out the world before the wizard reads settings.ini.
+  explicit UpdateTest(void (*prepare)(TWizardWorld&) = nullptr)
+      : Form(Create(World, prepare)), View(World.View) {}
+
+  static TfrmEasySetup& Create(TWizardWorld& world, void (*prepare)(TWizardWorld&)) {
+    if (prepare) {
+      prepare(world);
+    }
+    return world.CreateWizard();
+  }
 
   // The next button on the welcome page: the update runs with the page's exit actions.
   void RunCopyPage() { Form.Image3Click(); }
 
-  std::string Installed(int tag, const std::string& relative) const {
-    return ReadFileBytes(Target(tag, relative));
+  std::string Installed(TPackageTree tree, const std::string& relative) const {
+    return ReadFileBytes(Target(tree, relative));
   }
-  std::string Target(int tag, const std::string& relative) const {
-    return (tag == DocumentTreeTag ? World.MyFolderRoot : World.CommonDataFolder) + relative;
+  std::string Target(TPackageTree tree, const std::string& relative) const {
+    return (tree == TPackageTree::Document ? World.MyFolderRoot : World.CommonDataFolder) +
+           relative;
   }
   bool Logged(const std::string& line) const {
     return std::find(View.Log.begin(), View.Log.end(), line) != View.Log.end();
@@ -81,25 +97,32 @@ class UpdateTest : public testing::Test {
   test::FakeEasySetupView& View;
 };
 
+class UpdateScanTest : public UpdateTest {
+ protected:
+  UpdateScanTest() : UpdateTest(&Prepare) {}
+
+  static void Prepare(TWizardWorld& world) {
+    world.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "b");
+    world.AddPackageFile(TPackageTree::Client, "linkname.txt", "never an entry");
+    world.AddPackageFile(TPackageTree::Client, ".svn\\entries", "skipped with its folder");
+    world.AddPackageFolder(TPackageTree::Document, "Сметы\\Архив");
+    world.AddPackageFolder(TPackageTree::Document, "Сметы\\Бланки");
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\Прайс.xls", "p");
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\setup.exe", "MZ");
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\Install.EXE", "MZ");
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\linkname.txt", "Мои сметы");
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\.hidden.txt", "h");
+    world.AddPackageFile(TPackageTree::Document, "Шаблоны\\LINKNAME.TXT", "an ordinary file");
+    world.AddPackageFile(TPackageTree::Document, ".git\\config", "skipped with its folder");
+    world.WriteSettings(platform::EncodeCodePage(platform::AnsiCodePage(),
+                                                 "[links]\na=Сметы\\Прайс.xls\nb=Шаблоны\n"));
+  }
+};
+
 // The scan lists every entry of both trees, each folder right before its content, skips dotted
 // names and "linkname.txt", and builds the shortcut tree from the document tree only: within a
 // folder its subfolders (last found first), then its files (in the order found).
-TEST_F(UpdateTest, TheScanListsEntriesAndBuildsTheShortcutTree) {
-  World.AddPackageFile(ClientTreeTag, "Data\\base.dat", "b");
-  World.AddPackageFile(ClientTreeTag, "linkname.txt", "never an entry");
-  World.AddPackageFile(ClientTreeTag, ".svn\\entries", "skipped with its folder");
-  World.AddPackageFolder(DocumentTreeTag, "Сметы\\Архив");
-  World.AddPackageFolder(DocumentTreeTag, "Сметы\\Бланки");
-  World.AddPackageFile(DocumentTreeTag, "Сметы\\Прайс.xls", "p");
-  World.AddPackageFile(DocumentTreeTag, "Сметы\\setup.exe", "MZ");
-  World.AddPackageFile(DocumentTreeTag, "Сметы\\Install.EXE", "MZ");
-  World.AddPackageFile(DocumentTreeTag, "Сметы\\linkname.txt", "Мои сметы");
-  World.AddPackageFile(DocumentTreeTag, "Сметы\\.hidden.txt", "h");
-  World.AddPackageFile(DocumentTreeTag, "Шаблоны\\LINKNAME.TXT", "an ordinary file");
-  World.AddPackageFile(DocumentTreeTag, ".git\\config", "skipped with its folder");
-  Form.AutoLinks.Add("Сметы\\Прайс.xls");
-  Form.AutoLinks.Add("Шаблоны\\");
-
+TEST_F(UpdateScanTest, TheScanListsEntriesAndBuildsTheShortcutTree) {
   RunCopyPage();
 
   using Entry = std::pair<std::string, int>;
@@ -139,7 +162,7 @@ TEST_F(UpdateTest, TheScanListsEntriesAndBuildsTheShortcutTree) {
     for (TTreeNode parent = tree.Parent(node); parent; parent = tree.Parent(parent)) {
       path = tree.Text(parent) + "\\" + path;
     }
-    EXPECT_EQ(Form.DataList[tree.Data(node)], path);
+    EXPECT_EQ(Form.DataList()[static_cast<size_t>(tree.Data(node))].Path, path);
     nodes[path] = node;
   }
   Strings folders;
@@ -176,30 +199,30 @@ TEST_F(UpdateTest, TheScanListsEntriesAndBuildsTheShortcutTree) {
   EXPECT_FALSE(tree.GetChecked(nodes["Шаблоны\\LINKNAME.TXT"]));
   EXPECT_FALSE(FakeCheckedTree::NodeOf(nodes["Сметы\\Архив"]).Expanded);
 
-  EXPECT_EQ(Installed(ClientTreeTag, "Data\\base.dat"), "b");
-  EXPECT_EQ(Installed(DocumentTreeTag, "Шаблоны\\LINKNAME.TXT"), "an ordinary file");
-  EXPECT_FALSE(platform::FileExists(Target(ClientTreeTag, "linkname.txt")));
-  EXPECT_FALSE(platform::FileExists(Target(DocumentTreeTag, "Сметы\\linkname.txt")));
-  EXPECT_FALSE(platform::DirectoryExists(Target(DocumentTreeTag, ".git")));
+  EXPECT_EQ(Installed(TPackageTree::Client, "Data\\base.dat"), "b");
+  EXPECT_EQ(Installed(TPackageTree::Document, "Шаблоны\\LINKNAME.TXT"), "an ordinary file");
+  EXPECT_FALSE(platform::FileExists(Target(TPackageTree::Client, "linkname.txt")));
+  EXPECT_FALSE(platform::FileExists(Target(TPackageTree::Document, "Сметы\\linkname.txt")));
+  EXPECT_FALSE(platform::DirectoryExists(Target(TPackageTree::Document, ".git")));
 }
 
 // Replaced files go to the dated backup first; every step is logged; an empty folder is
 // counted but not created; an empty file counts as copied.
 TEST_F(UpdateTest, TheUpdateBacksUpReplacesAndLogsEveryStep) {
   const std::string big = Pattern(static_cast<size_t>(kChunk * 3 + 17), 'n');
-  World.AddInstalledFile(ClientTreeTag, "Data\\base.dat", "old base, longer than nothing");
-  World.AddPackageFile(ClientTreeTag, "Data\\base.dat", big);
-  World.AddPackageFile(ClientTreeTag, "Новая папка\\Новый.txt", "added");
-  World.AddPackageFile(ClientTreeTag, "empty.bin", "");
-  World.AddPackageFolder(ClientTreeTag, "Пустая");
-  World.AddInstalledFile(DocumentTreeTag, "Отчёт.xls", "old report");
-  World.AddPackageFile(DocumentTreeTag, "Отчёт.xls", "new report");
-  World.AddPackageFile(DocumentTreeTag, "Ελληνικά\\日本語 😀.txt", "utf");
+  World.AddInstalledFile(TPackageTree::Client, "Data\\base.dat", "old base, longer than nothing");
+  World.AddPackageFile(TPackageTree::Client, "Data\\base.dat", big);
+  World.AddPackageFile(TPackageTree::Client, "Новая папка\\Новый.txt", "added");
+  World.AddPackageFile(TPackageTree::Client, "empty.bin", "");
+  World.AddPackageFolder(TPackageTree::Client, "Пустая");
+  World.AddInstalledFile(TPackageTree::Document, "Отчёт.xls", "old report");
+  World.AddPackageFile(TPackageTree::Document, "Отчёт.xls", "new report");
+  World.AddPackageFile(TPackageTree::Document, "Ελληνικά\\日本語 😀.txt", "utf");
 
   RunCopyPage();
 
-  const std::string backupCommon = Form.BackUpCommonFolder;
-  const std::string backupApp = Form.BackUpAppFolder;
+  const std::string backupCommon = Form.BackUpCommonFolder();
+  const std::string backupApp = Form.BackUpAppFolder();
   for (const auto& [backup, root] :
        {std::pair{backupCommon, World.CommonDataFolder}, {backupApp, World.MyFolderRoot}}) {
     ASSERT_TRUE(backup.starts_with(root + "ExpressBackup\\")) << backup;
@@ -229,31 +252,31 @@ TEST_F(UpdateTest, TheUpdateBacksUpReplacesAndLogsEveryStep) {
       expected.insert(expected.end(), it->second.begin(), it->second.end());
     }
   }
-  ASSERT_EQ(Form.DataList.Count(), 9);
+  ASSERT_EQ(Form.DataList().size(), 9u);
   expected.insert(expected.end(), {"Все файлы обновлены.", "Количество обновленных файлов: 9", "",
                                    "Для продолжения нажмите \"Далее>\""});
   EXPECT_EQ(View.Log, expected);
   EXPECT_TRUE(View.Messages.empty());
 
-  EXPECT_TRUE(SameBytes(Installed(ClientTreeTag, "Data\\base.dat"), big));
+  EXPECT_TRUE(SameBytes(Installed(TPackageTree::Client, "Data\\base.dat"), big));
   EXPECT_EQ(ReadFileBytes(backupCommon + "Data\\base.dat"), "old base, longer than nothing");
-  EXPECT_EQ(Installed(ClientTreeTag, "Новая папка\\Новый.txt"), "added");
-  EXPECT_EQ(Installed(ClientTreeTag, "empty.bin"), "");
-  EXPECT_FALSE(platform::DirectoryExists(Target(ClientTreeTag, "Пустая")));
-  EXPECT_EQ(Installed(DocumentTreeTag, "Отчёт.xls"), "new report");
+  EXPECT_EQ(Installed(TPackageTree::Client, "Новая папка\\Новый.txt"), "added");
+  EXPECT_EQ(Installed(TPackageTree::Client, "empty.bin"), "");
+  EXPECT_FALSE(platform::DirectoryExists(Target(TPackageTree::Client, "Пустая")));
+  EXPECT_EQ(Installed(TPackageTree::Document, "Отчёт.xls"), "new report");
   EXPECT_EQ(ReadFileBytes(backupApp + "Отчёт.xls"), "old report");
-  EXPECT_EQ(Installed(DocumentTreeTag, "Ελληνικά\\日本語 😀.txt"), "utf");
+  EXPECT_EQ(Installed(TPackageTree::Document, "Ελληνικά\\日本語 😀.txt"), "utf");
 
-  EXPECT_EQ(View.ProgressMax[TControl::pbStatus], 9);
-  EXPECT_EQ(View.Progress[TControl::pbStatus], 9);
+  EXPECT_EQ(View.EntryCount, 9);
+  EXPECT_EQ(View.EntriesDone, 9);
   EXPECT_GE(View.LogScrolls, 18);
-  EXPECT_FALSE(View.IsVisible(TControl::memInfo));
-  EXPECT_TRUE(View.IsVisible(TControl::memStatus));
+  EXPECT_FALSE(View.IsVisible(TViewPart::Welcome));
+  EXPECT_TRUE(View.IsVisible(TViewPart::Log));
 }
 
 TEST(UpdateWithoutClientTest, NothingIsScannedOrCopied) {
   TWizardWorld world(false);
-  world.AddPackageFile(ClientTreeTag, "Data\\base.dat", "new");
+  world.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "new");
   TfrmEasySetup& form = world.CreateWizard();
 
   form.Image3Click();
@@ -261,14 +284,13 @@ TEST(UpdateWithoutClientTest, NothingIsScannedOrCopied) {
   ASSERT_EQ(world.View.Messages.size(), 1u);
   EXPECT_EQ(world.View.Messages[0].Text,
             "Не удалось обнаружить установленную версию КАЛВОР Сметы версии 2018");
-  EXPECT_EQ(world.View.Messages[0].Type,
-            (platform::TMessageKind{platform::TMessageButtons::Ok, platform::TMessageIcon::Error}));
+  EXPECT_EQ(world.View.Messages[0].Kind, test::FakeEasySetupView::TMessageKind::Error);
   EXPECT_EQ(form.PageState(), TPageState::psDone);
-  EXPECT_EQ(world.View.Text(TControl::lblFinish),
+  EXPECT_EQ(world.View.FinishText,
             "Экспресс установка прервана из-за ошибки. Для завершения нажмите кнопку "
             "\"Готово\"");
-  EXPECT_FALSE(world.View.IsVisible(TControl::memStatus));
-  EXPECT_EQ(form.DataList.Count(), 0);
+  EXPECT_FALSE(world.View.IsVisible(TViewPart::Log));
+  EXPECT_TRUE(form.DataList().empty());
   EXPECT_FALSE(platform::FileExists(world.CommonDataFolder + "Data\\base.dat"));
 }
 
@@ -303,9 +325,9 @@ TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TWizardWorld world;
-    world.AddInstalledFile(ClientTreeTag, "Data\\big.bin", oldBytes);
-    world.AddPackageFile(ClientTreeTag, "Data\\big.bin", newBytes);
-    world.AddPackageFile(DocumentTreeTag, "Новая\\файл.txt", "new");
+    world.AddInstalledFile(TPackageTree::Client, "Data\\big.bin", oldBytes);
+    world.AddPackageFile(TPackageTree::Client, "Data\\big.bin", newBytes);
+    world.AddPackageFile(TPackageTree::Document, "Новая\\файл.txt", "new");
     TfrmEasySetup& form = world.CreateWizard();
     size_t logSize = 0;
     int pumps = 0;
@@ -316,10 +338,10 @@ TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
         pumps = 0;
       }
       ++pumps;
-      if (!cancelled && form.StartInstall && logSize > 0 &&
+      if (!cancelled && form.StartInstall() && logSize > 0 &&
           c.LastLine(world.View.Log.back(), world) && pumps == c.PumpsAfter) {
         cancelled = true;
-        world.View.Answers.push_back(platform::TMessageAnswer::Yes);
+        world.View.Answers.push_back(true);
         form.Image2Click();
       }
     };
@@ -334,7 +356,7 @@ TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
     EXPECT_TRUE(world.View.Closed);
     EXPECT_TRUE(SameBytes(ReadFileBytes(world.CommonDataFolder + "Data\\big.bin"), oldBytes));
     EXPECT_FALSE(platform::FileExists(world.MyFolderRoot + "Новая\\файл.txt"));
-    EXPECT_FALSE(platform::DirectoryExists(form.BackUpCommonFolder));
+    EXPECT_FALSE(platform::DirectoryExists(form.BackUpCommonFolder()));
     EXPECT_TRUE(platform::DirectoryExists(world.CommonDataFolder + "ExpressBackup"));
     EXPECT_EQ(world.View.Log.back(), "Произвожу процесс восстановления данных.");
     ASSERT_EQ(world.View.Messages.size(), 1u);
@@ -351,7 +373,7 @@ TEST_F(UpdateTest, EntriesLongerThan260CharactersAreCutAndSkipped) {
   const std::string folder = part + "\\" + part + "\\" + std::string(57, 'd') + "😀" + part;
   const std::string file = folder + "\\Длинный.txt";
   try {
-    World.AddPackageFile(ClientTreeTag, file, "long");
+    World.AddPackageFile(TPackageTree::Client, file, "long");
   } catch (const EOSError& e) {
     GTEST_SKIP() << "the file system takes no path that long: " << e.Message();
   }
@@ -371,26 +393,26 @@ TEST_F(UpdateTest, EntriesLongerThan260CharactersAreCutAndSkipped) {
 }
 
 TEST_F(UpdateTest, AFolderOfThePackageWhereTheInstalledCopyIsAFile) {
-  World.AddInstalledFile(DocumentTreeTag, "Шаблоны", "a file, not a folder");
-  World.AddPackageFile(DocumentTreeTag, "Шаблоны\\Акт.xlt", "act");
+  World.AddInstalledFile(TPackageTree::Document, "Шаблоны", "a file, not a folder");
+  World.AddPackageFile(TPackageTree::Document, "Шаблоны\\Акт.xlt", "act");
 
   // The folder cannot be made, the copy into it fails, and so does the access change after it.
   EXPECT_THROW(RunCopyPage(), EOSError);
 
-  EXPECT_EQ(Installed(DocumentTreeTag, "Шаблоны"), "a file, not a folder");
+  EXPECT_EQ(Installed(TPackageTree::Document, "Шаблоны"), "a file, not a folder");
   EXPECT_EQ(View.Log, Strings{"Ошибка обновления файла: \"Шаблоны\\Акт.xlt\""});
   ASSERT_EQ(View.Messages.size(), 1u);
   EXPECT_TRUE(View.Messages[0].Text.starts_with("Step: 2 - ")) << View.Messages[0].Text;
-  EXPECT_FALSE(Form.StartInstall);
+  EXPECT_FALSE(Form.StartInstall());
 }
 
 TEST_F(UpdateTest, AFileOfThePackageWhereTheInstalledCopyIsAFolder) {
-  World.AddInstalledFile(ClientTreeTag, "Kvsmeta.ini\\user.ini", "user's");
-  World.AddPackageFile(ClientTreeTag, "Kvsmeta.ini", "ini");
+  World.AddInstalledFile(TPackageTree::Client, "Kvsmeta.ini\\user.ini", "user's");
+  World.AddPackageFile(TPackageTree::Client, "Kvsmeta.ini", "ini");
 
   RunCopyPage();
 
-  EXPECT_EQ(Installed(ClientTreeTag, "Kvsmeta.ini\\user.ini"), "user's");
+  EXPECT_EQ(Installed(TPackageTree::Client, "Kvsmeta.ini\\user.ini"), "user's");
   EXPECT_TRUE(Logged("Ошибка обновления файла: \"Kvsmeta.ini\""));
   EXPECT_TRUE(Logged("Все файлы обновлены."));
   ASSERT_EQ(View.Messages.size(), 1u);
@@ -400,14 +422,14 @@ TEST_F(UpdateTest, AFileOfThePackageWhereTheInstalledCopyIsAFolder) {
 // Without a complete backup the installed file is not overwritten: the rollback could not
 // bring it back.
 TEST_F(UpdateTest, AnInstalledFileWithoutABackupIsNotOverwritten) {
-  World.AddInstalledFile(ClientTreeTag, "base.dat", "old");
-  World.AddPackageFile(ClientTreeTag, "base.dat", "new");
+  World.AddInstalledFile(TPackageTree::Client, "base.dat", "old");
+  World.AddPackageFile(TPackageTree::Client, "base.dat", "new");
   // A file where the backup folders should go.
   test::WriteFileBytes(World.CommonDataFolder + "ExpressBackup", "in the way");
 
   RunCopyPage();
 
-  EXPECT_EQ(Installed(ClientTreeTag, "base.dat"), "old");
+  EXPECT_EQ(Installed(TPackageTree::Client, "base.dat"), "old");
   EXPECT_EQ(View.Log, (Strings{"Ошибка создания резервной копии \"base.dat\"",
                                "Ошибка обновления файла: \"base.dat\"", "Все файлы обновлены.",
                                "Количество обновленных файлов: 1", "",
@@ -416,11 +438,65 @@ TEST_F(UpdateTest, AnInstalledFileWithoutABackupIsNotOverwritten) {
   EXPECT_TRUE(View.Messages[0].Text.starts_with("Step: 2 - ")) << View.Messages[0].Text;
 }
 
-// The file copy on its own.
-class CopyPackageFileTest : public UpdateTest {
+// The updater on its own, reporting to a fake.
+class UpdaterTest : public testing::Test {
  protected:
-  std::string Path(const std::string& name) const { return World.Temp.Path(name); }
+  std::string Path(const std::string& name) const { return Temp.Path(name); }
+
+  test::TTempFolder Temp;
+  test::FakeUpdateProgress Progress;
+  TCancelToken Cancel;
+  TUpdater Updater{Progress, Cancel, platform::CurrentFileSecurity::Get(),
+                   platform::CurrentShellFileOperations::Get()};
 };
+
+using CopyPackageFileTest = UpdaterTest;
+
+// Entries as the package scan lists them, copied straight from their trees' folders. A cancel
+// polled mid-file stops the update there: the half-written file goes (and granting access to it
+// then raises), nothing after it is touched and no summary is logged.
+TEST_F(UpdaterTest, UpdateReportsEachEntryAndStopsWhereTheCancelIsPolled) {
+  const TTreeRoots client{Path("Пакет\\Client\\"), Path("Common\\"), Path("Common\\Backup\\")};
+  const TTreeRoots documents{Path("Пакет\\Docs\\"), Path("Docs\\"), Path("Docs\\Backup\\")};
+  TWizardWorld::WriteFile(client.Source + "a.txt", "a");
+  TWizardWorld::WriteFile(documents.Source + "big.bin", Pattern(kChunk * 3, 'b'));
+  TWizardWorld::WriteFile(documents.Source + "c.txt", "c");
+  platform::ForceDirectories(documents.Target);
+  const std::vector<TPackageEntry> entries = {
+      {"a.txt", TPackageTree::Client, "a.txt", false, -1},
+      {"Пустая", TPackageTree::Document, "Пустая", true, -1},
+      {"big.bin", TPackageTree::Document, "big.bin", false, -1},
+      {"c.txt", TPackageTree::Document, "c.txt", false, -1},
+  };
+
+  Updater.Update(entries, client, documents);
+  EXPECT_EQ(Progress.EntryCount, 4);
+  EXPECT_EQ(Progress.EntriesDone, 4);
+  EXPECT_EQ(Progress.Statuses, (Strings{client.Source + "a.txt", documents.Source + "big.bin",
+                                        documents.Source + "c.txt"}));
+  EXPECT_EQ(Progress.Lines.back(), "Для продолжения нажмите \"Далее>\"");
+  EXPECT_EQ(Progress.Percents, (std::vector<int>{100, 33, 67, 100, 100}));
+
+  for (const std::string& installed :
+       {client.Target + "a.txt", documents.Target + "big.bin", documents.Target + "c.txt"}) {
+    platform::DeleteFile(installed);
+  }
+  Progress = {};
+  // The second chunk of big.bin has been written when the cancel comes.
+  Progress.OnLetMessagesRun = [&] {
+    if (Progress.Percents.size() == 2) {
+      Cancel.Cancel();
+    }
+  };
+  EXPECT_THROW(Updater.Update(entries, client, documents), EOSError);
+  EXPECT_EQ(Progress.EntriesDone, 2);
+  EXPECT_EQ(Progress.Lines,
+            (Strings{"Файл \"a.txt\" добавлен.", "Ошибка обновления файла: \"big.bin\""}));
+  EXPECT_TRUE(platform::FileExists(client.Target + "a.txt"));
+  EXPECT_FALSE(platform::FileExists(documents.Target + "big.bin"));
+  EXPECT_FALSE(platform::FileExists(documents.Target + "c.txt"));
+  EXPECT_TRUE(Progress.Failures.empty());
+}
 
 TEST_F(CopyPackageFileTest, TheTargetHoldsExactlyTheSourcesBytes) {
   const struct {
@@ -440,10 +516,10 @@ TEST_F(CopyPackageFileTest, TheTargetHoldsExactlyTheSourcesBytes) {
     if (!c.Target.empty()) {
       test::WriteFileBytes(Path("target.bin"), c.Target);
     }
-    EXPECT_TRUE(Form.CopyPackageFile(Path("source.bin"), Path("target.bin")));
+    EXPECT_TRUE(Updater.CopyPackageFile(Path("source.bin"), Path("target.bin")));
     EXPECT_TRUE(SameBytes(ReadFileBytes(Path("target.bin")), c.Source));
   }
-  EXPECT_TRUE(View.Messages.empty());
+  EXPECT_TRUE(Progress.Failures.empty());
 }
 
 TEST_F(CopyPackageFileTest, EachFailedStepIsShownWithTheSystemsText) {
@@ -454,14 +530,13 @@ TEST_F(CopyPackageFileTest, EachFailedStepIsShownWithTheSystemsText) {
     return platform::SystemErrorMessage(code);
   };
 
-  EXPECT_FALSE(Form.CopyPackageFile(Path("нет.bin"), Path("target.bin")));
-  EXPECT_FALSE(Form.CopyPackageFile(Path("source.bin"), Path("нет\\target.bin")));
+  EXPECT_FALSE(Updater.CopyPackageFile(Path("нет.bin"), Path("target.bin")));
+  EXPECT_FALSE(Updater.CopyPackageFile(Path("source.bin"), Path("нет\\target.bin")));
 
-  ASSERT_EQ(View.Messages.size(), 2u);
-  EXPECT_EQ(View.Messages[0].Text,
+  ASSERT_EQ(Progress.Failures.size(), 2u);
+  EXPECT_EQ(Progress.Failures[0],
             "Step: 1 - " + codeOf(Path("нет.bin"), platform::TFileOpenMode::OpenRead));
-  EXPECT_EQ(View.Messages[0].Type, (platform::TMessageKind{}));
-  EXPECT_EQ(View.Messages[1].Text,
+  EXPECT_EQ(Progress.Failures[1],
             "Step: 2 - " + codeOf(Path("нет\\target.bin"), platform::TFileOpenMode::OpenOrCreate));
   EXPECT_FALSE(platform::FileExists(Path("target.bin")));
 }
@@ -479,11 +554,11 @@ TEST_F(CopyPackageFileTest, TheFileBarShowsEachGrowingPercentage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Size);
     test::WriteFileBytes(Path("source.bin"), std::string(static_cast<size_t>(c.Size), 'z'));
-    View.ProgressHistory.clear();
-    const int pumps = View.MessagePumps;
-    ASSERT_TRUE(Form.CopyPackageFile(Path("source.bin"), Path("target.bin")));
-    const std::vector<int>& shown = View.ProgressHistory[TControl::pbCurrentProgress];
-    EXPECT_EQ(View.MessagePumps - pumps, (c.Size + kChunk - 1) / kChunk);
+    Progress.Percents.clear();
+    const int pumps = Progress.Pumps;
+    ASSERT_TRUE(Updater.CopyPackageFile(Path("source.bin"), Path("target.bin")));
+    const std::vector<int>& shown = Progress.Percents;
+    EXPECT_EQ(Progress.Pumps - pumps, (c.Size + kChunk - 1) / kChunk);
     if (!c.Shown.empty()) {
       EXPECT_EQ(shown, c.Shown);
     } else {
@@ -540,7 +615,7 @@ class FailingTarget final : public platform::IFileHandle {
   int64_t FFailAt;
 };
 
-TEST_F(UpdateTest, AFailedViewOrWriteIsShownWithItsPosition) {
+TEST_F(UpdaterTest, AFailedViewOrWriteIsShownWithItsPosition) {
   const std::string bytes = Pattern(static_cast<size_t>(kChunk * 2 + 10), 'c');
   const int64_t size = std::ssize(bytes);
   const std::string where =
@@ -560,67 +635,44 @@ TEST_F(UpdateTest, AFailedViewOrWriteIsShownWithItsPosition) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    View.Messages.clear();
+    Progress.Failures.clear();
     FailingMapping mapping(bytes, c.ViewFailsAt);
     FailingTarget target(c.WriteFailsAt);
-    EXPECT_EQ(Form.CopyMappedChunks(mapping, target, size), c.Result);
+    EXPECT_EQ(Updater.CopyMappedChunks(mapping, target, size), c.Result);
     if (c.Message.empty()) {
-      EXPECT_TRUE(View.Messages.empty());
+      EXPECT_TRUE(Progress.Failures.empty());
       EXPECT_TRUE(SameBytes(target.Written, bytes));
     } else {
-      ASSERT_EQ(View.Messages.size(), 1u);
-      EXPECT_EQ(View.Messages[0].Text, c.Message);
+      ASSERT_EQ(Progress.Failures.size(), 1u);
+      EXPECT_EQ(Progress.Failures[0], c.Message);
       EXPECT_TRUE(SameBytes(target.Written, bytes.substr(0, kChunk)));
     }
   }
 }
 
-TEST_F(UpdateTest, GetShellIconIndexAsksTheShellFoldersOnlyForExe) {
-  const struct {
-    const char* Path;
-    bool System;
-  } cases[] = {
-      {"C:\\Пакет\\setup.exe", true},  {"C:\\Пакет\\SETUP.EXE", false},
-      {"C:\\Пакет\\a.exe.txt", false}, {"C:\\Пакет.exe\\readme", false},
-      {"C:\\Пакет\\Папка", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Path);
-    const int32_t count = World.Icons.Count;
-    const int32_t index = Form.GetShellIconIndex(c.Path);
-    EXPECT_EQ(index, c.System ? test::FakeFileIcons::SystemIndex : count);
-    EXPECT_EQ(World.Icons.Count, c.System ? count : count + 1);
-  }
-}
-
-// The rollback moves every backup back into its target root, removes the emptied backup roots
-// and deletes the shortcuts made; a second run finds nothing to do.
-TEST_F(UpdateTest, RestoreBackupsPutsTheBackupsBackAndDeletesTheLinks) {
-  Form.SmetaCommonFolder = World.CommonDataFolder;
-  Form.SmetaAppFolder = World.MyFolderRoot;
-  Form.BackUpCommonFolder = World.CommonDataFolder + "ExpressBackup\\05.03.2024 10-20-30\\";
-  Form.BackUpAppFolder = World.MyFolderRoot + "ExpressBackup\\05.03.2024 10-20-31\\";
-  TWizardWorld::WriteFile(Form.BackUpCommonFolder + "Data\\base.dat", "old base");
-  World.AddInstalledFile(ClientTreeTag, "Data\\base.dat", "new base");
-  World.AddInstalledFile(ClientTreeTag, "Data\\added.dat", "added by the update");
-  TWizardWorld::WriteFile(Form.BackUpAppFolder + "Отчёт.xls", "old report");
-  World.AddInstalledFile(DocumentTreeTag, "Отчёт.xls", "new report");
-  const std::string link = World.DesktopFolder + "Отчёт.xls.lnk";
-  test::WriteFileBytes(link, "link");
-  Form.ShortCutList.Add(link);
-  Form.ShortCutList.Add(World.DesktopFolder + "Нет.lnk");
+// The rollback moves every backup back into its target root and removes the emptied backup root;
+// a second run finds nothing to do.
+TEST_F(UpdaterTest, RestoreBackupPutsTheBackupsBack) {
+  const std::string common = Path("Common\\");
+  const std::string app = Path("Мои документы\\");
+  const std::string backupCommon = common + "ExpressBackup\\05.03.2024 10-20-30\\";
+  const std::string backupApp = app + "ExpressBackup\\05.03.2024 10-20-31\\";
+  TWizardWorld::WriteFile(backupCommon + "Data\\base.dat", "old base");
+  TWizardWorld::WriteFile(common + "Data\\base.dat", "new base");
+  TWizardWorld::WriteFile(common + "Data\\added.dat", "added by the update");
+  TWizardWorld::WriteFile(backupApp + "Отчёт.xls", "old report");
+  TWizardWorld::WriteFile(app + "Отчёт.xls", "new report");
 
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
-    Form.RestoreBackups();
-    EXPECT_EQ(Installed(ClientTreeTag, "Data\\base.dat"), "old base");
-    EXPECT_EQ(Installed(ClientTreeTag, "Data\\added.dat"), "added by the update");
-    EXPECT_EQ(Installed(DocumentTreeTag, "Отчёт.xls"), "old report");
-    EXPECT_FALSE(platform::DirectoryExists(Form.BackUpCommonFolder));
-    EXPECT_FALSE(platform::DirectoryExists(Form.BackUpAppFolder));
-    EXPECT_TRUE(platform::DirectoryExists(World.MyFolderRoot + "ExpressBackup"));
-    EXPECT_FALSE(platform::FileExists(link));
-    EXPECT_EQ(Form.ShortCutList.Count(), 2);
+    Updater.RestoreBackup(0, backupCommon, common);
+    Updater.RestoreBackup(0, backupApp, app);
+    EXPECT_EQ(ReadFileBytes(common + "Data\\base.dat"), "old base");
+    EXPECT_EQ(ReadFileBytes(common + "Data\\added.dat"), "added by the update");
+    EXPECT_EQ(ReadFileBytes(app + "Отчёт.xls"), "old report");
+    EXPECT_FALSE(platform::DirectoryExists(backupCommon));
+    EXPECT_FALSE(platform::DirectoryExists(backupApp));
+    EXPECT_TRUE(platform::DirectoryExists(app + "ExpressBackup"));
   }
 }
 
@@ -638,25 +690,20 @@ class FakeShellFileOperations final : public platform::IShellFileOperations {
   Strings Calls;
 };
 
-TEST_F(UpdateTest, RestoreBackupsRaisesOnlyShellErrorsWithTheTopBit) {
+TEST_F(UpdaterTest, RestoreBackupRaisesOnlyShellErrorsWithTheTopBit) {
   FakeShellFileOperations shell;
-  const platform::TScopedCurrent<platform::IShellFileOperations> scope(shell);
+  TUpdater updater(Progress, Cancel, platform::CurrentFileSecurity::Get(), shell);
 
-  Form.RestoreBackups();
+  updater.RestoreBackup(0, "", "C:\\Common\\");
   EXPECT_TRUE(shell.Calls.empty()) << "no backups named yet";
 
-  Form.SmetaCommonFolder = "C:\\Common\\";
-  Form.SmetaAppFolder = "C:\\App\\";
-  Form.BackUpCommonFolder = "C:\\Common\\ExpressBackup\\1\\";
-  Form.BackUpAppFolder = "C:\\App\\ExpressBackup\\2\\";
   shell.Result = 0x402;
-  Form.RestoreBackups();
-  EXPECT_EQ(shell.Calls, (Strings{"C:\\Common\\ExpressBackup\\1\\*.* -> C:\\Common\\",
-                                  "C:\\App\\ExpressBackup\\2\\*.* -> C:\\App\\"}));
-  EXPECT_EQ(shell.Options, (platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true}));
+  updater.RestoreBackup(0, "C:\\Common\\ExpressBackup\\1\\", "C:\\Common\\");
+  EXPECT_EQ(shell.Calls, (Strings{"C:\\Common\\ExpressBackup\\1\\*.* -> C:\\Common\\"}));
+  EXPECT_EQ(shell.Flags, 0x50u);
 
   shell.Result = static_cast<int32_t>(0x80004005);
-  EXPECT_THROW(Form.RestoreBackups(), EOSError);
+  EXPECT_THROW(updater.RestoreBackup(0, "C:\\App\\ExpressBackup\\2\\", "C:\\App\\"), EOSError);
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ TEST(UpdateSharingTest, AProtectedInstalledFileStaysAsItWas) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     test::TWizardWorld world;
-    world.AddInstalledFile(ClientTreeTag, "base.dat", "old");
-    world.AddPackageFile(ClientTreeTag, "base.dat", "new");
+    world.AddInstalledFile(TPackageTree::Client, "base.dat", "old");
+    world.AddPackageFile(TPackageTree::Client, "base.dat", "new");
     const std::string installed = world.CommonDataFolder + "base.dat";
     TfrmEasySetup& form = world.CreateWizard();
     {
@@ -72,12 +72,12 @@ TEST(UpdateSharingTest, AProtectedInstalledFileStaysAsItWas) {
     }
 
     EXPECT_EQ(test::ReadFileBytes(installed), c.Replaced ? "new" : "old");
-    const std::string backup = form.BackUpCommonFolder + "base.dat";
+    const std::string backup = form.BackUpCommonFolder() + "base.dat";
     EXPECT_EQ(platform::FileExists(backup), c.BackedUp);
     if (c.BackedUp) {
       EXPECT_EQ(test::ReadFileBytes(backup), "old");
     }
-    EXPECT_EQ(world.View.Log, (Strings{"Создана директория \"" + form.BackUpCommonFolder + "\"",
+    EXPECT_EQ(world.View.Log, (Strings{"Создана директория \"" + form.BackUpCommonFolder() + "\"",
                                        "Ошибка создания резервной копии \"base.dat\"",
                                        c.Replaced ? "Файл \"base.dat\" обновлен."
                                                   : "Ошибка обновления файла: \"base.dat\"",

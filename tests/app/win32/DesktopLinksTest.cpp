@@ -1,10 +1,11 @@
+#include "app/DesktopLinks.h"
+
 #include <gtest/gtest.h>
 
-#include "app/dlgEasySetup.h"
 #include "platform/Files.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
-#include "support/FakeEasySetupView.h"
 #include "support/TempFolder.h"
 
 namespace kv::app {
@@ -16,17 +17,18 @@ TEST(DesktopLinkTest, TheShortcutLandsInTheUsersDesktopFolder) {
   test::TTempFolder folder;
   const std::string target = folder.Path("Сметы");
   platform::ForceDirectories(target);
-  test::FakeEasySetupView view;
-  TfrmEasySetup form(view, folder.Path(""));
-  form.CreateDesktopLink(target, "Ярлык теста Swiftkit");
+  TDesktopLinks links(platform::CurrentRegistry::Get(), platform::CurrentSpecialFolders::Get(),
+                      platform::CurrentShellLinks::Get());
+  links.CreateDesktopLink(target, "Ярлык теста Swiftkit");
 
   const std::string expected =
       platform::CurrentSpecialFolders::Get().GetPath(platform::TSpecialFolder::Desktop) +
       "\\Ярлык теста Swiftkit.lnk";
-  ASSERT_EQ(form.ShortCutList.Count(), 1);
-  EXPECT_TRUE(platform::SameTextLocale(form.ShortCutList[0], expected)) << form.ShortCutList[0];
+  ASSERT_EQ(links.Made().size(), 1u);
+  EXPECT_TRUE(platform::SameTextLocale(links.Made()[0], expected)) << links.Made()[0];
   EXPECT_TRUE(platform::FileExists(expected));
-  platform::DeleteFile(form.ShortCutList[0]);
+  links.DeleteAll();
+  EXPECT_FALSE(platform::FileExists(expected));
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+#pragma once
+// The client's data sources (its connections pool in Connections.xml): the package's folders and
+// the online service that the user checked are added to it.
+
+#include <string>
+
+#include "storage/Kv_Storage.ConnectionPool.h"
+
+namespace kv::app {
+
+class TDataSourceRegistration {
+ public:
+  // Loads the pool from the client's options storage.
+  TDataSourceRegistration();
+
+  // The online service, unless the pool has one already (under whatever caption).
+  void AddOnlineService();
+  // A folder connection to path, unless the folder is missing or the pool has one to it.
+  void AddFolder(const std::string& path);
+  // Writes the pool back.
+  void Save();
+
+ private:
+  TConnectionsPool FPool;
+};
+
+}  // namespace kv::app

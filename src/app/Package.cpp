@@ -1,0 +1,141 @@
+#include "app/Package.h"
+
+#include <utility>
+
+#include "app/ProfileFile.h"
+#include "common/Common.SysUtils.h"
+#include "common/TextFile.h"
+#include "net/Kv_KalvorSmetaRuSettings.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+
+namespace kv::app {
+
+namespace {
+
+const char* const ClientTreeFolder = "SwiftkitData\\Client\\";
+const char* const DocumentTreeFolder = "SwiftkitData\\Калвор-Divir\\";
+const char* const SettingsFileName = "settings.ini";
+// Names a folder's shortcut; never a package entry itself.
+const char* const LinkNameFile = "linkname.txt";
+// Package entries are cut to this many characters.
+constexpr size_t MaxEntryLength = 260;
+
+// At most MaxEntryLength characters, never half of a surrogate pair.
+std::string CutEntry(const std::string& path) {
+  // A character takes at least one byte of UTF-8.
+  if (path.size() <= MaxEntryLength) {
+    return path;
+  }
+  std::u16string text = platform::Utf8ToUtf16(path);
+  if (text.size() <= MaxEntryLength) {
+    return path;
+  }
+  size_t length = MaxEntryLength;
+  if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) {
+    --length;
+  }
+  text.resize(length);
+  return platform::Utf16ToUtf8(text);
+}
+
+// Whether a value can name an entry of the package's document tree. A path part that begins with
+// a dot never does (the package scan skips such names), and ".." would climb out of the tree to
+// whatever exists next to it.
+bool CanNamePackageEntry(const std::string& value) {
+  size_t partStart = 0;
+  while (partStart <= value.size()) {
+    if (partStart < value.size() && value[partStart] == '.') {
+      return false;
+    }
+    const size_t separator = value.find_first_of("\\/", partStart);
+    if (separator == std::string::npos) {
+      break;
+    }
+    partStart = separator + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+TPackage::TPackage(std::string programFolder) : FProgramFolder(std::move(programFolder)) {}
+
+std::string TPackage::TreeFolder(TPackageTree tree) const {
+  return FProgramFolder + (tree == TPackageTree::Document ? DocumentTreeFolder : ClientTreeFolder);
+}
+
+TPackageSettings TPackage::ReadSettings() const {
+  TPackageSettings result;
+  const std::string settingsFile = FProgramFolder + SettingsFileName;
+  const std::string documentTree = TreeFolder(TPackageTree::Document);
+  if (!platform::FileExists(settingsFile)) {
+    return result;
+  }
+  const TProfileFile settings = TProfileFile::Load(settingsFile);
+  result.ShowLinksDialog = settings.ReadBool("links", "showdialog", true);
+  result.ShowConnectionsDialog = settings.ReadBool("connections", "showdialog", true);
+
+  // Only the key names' order matters; "showdialog" is listed too and usually names nothing.
+  for (const std::string& key : settings.ReadSection("links")) {
+    const std::string value = settings.ReadString("links", key, "");
+    if (!CanNamePackageEntry(value)) {
+      continue;
+    }
+    if (platform::FileExists(documentTree + value)) {
+      result.AutoLinks.push_back(value);
+    } else if (platform::DirectoryExists(IncludeTrailingBackslash(documentTree + value))) {
+      // A folder's node is matched with a trailing backslash.
+      result.AutoLinks.push_back(IncludeTrailingBackslash(value));
+    }
+  }
+
+  for (const std::string& key : settings.ReadSection("connections")) {
+    const std::string value = settings.ReadString("connections", key, "");
+    if (platform::SameTextLocale(value, OnlineServiceCaption)) {
+      result.AutoConnections.push_back(value);
+      continue;
+    }
+    // An empty value names the tree's own folder and matches no node.
+    const std::string folder = value.empty() ? value : IncludeTrailingBackslash(value);
+    if (CanNamePackageEntry(folder) && platform::DirectoryExists(documentTree + folder)) {
+      result.AutoConnections.push_back(folder);
+    }
+  }
+
+  result.ExternalFileExts = settings.ReadString("CommonSettings.XML", "ExternalFileExts", "");
+  return result;
+}
+
+std::vector<TPackageEntry> TPackage::Scan() const {
+  std::vector<TPackageEntry> entries;
+  for (TPackageTree tree : {TPackageTree::Client, TPackageTree::Document}) {
+    ScanFolder(TreeFolder(tree), "", -1, tree, entries);
+  }
+  return entries;
+}
+
+void TPackage::ScanFolder(const std::string& folder, const std::string& relativePrefix, int parent,
+                          TPackageTree tree, std::vector<TPackageEntry>& entries) const {
+  for (const platform::TFileEntry& found : platform::FindFiles(folder, "*.*")) {
+    const std::string& name = found.Name;
+    if (name.starts_with('.') || name == LinkNameFile) {
+      continue;
+    }
+    entries.push_back({CutEntry(relativePrefix + name), tree, name, found.IsDirectory, parent});
+    if (found.IsDirectory) {
+      ScanFolder(folder + name + "\\", relativePrefix + name + "\\",
+                 static_cast<int>(entries.size()) - 1, tree, entries);
+    }
+  }
+}
+
+std::optional<std::string> TPackage::LinkName(const TPackageEntry& folder) const {
+  const std::string file = Source(folder) + "\\" + LinkNameFile;
+  if (!platform::FileExists(file)) {
+    return std::nullopt;
+  }
+  return LoadLinesFromFile(file)[0];
+}
+
+}  // namespace kv::app

@@ -1,0 +1,88 @@
+#pragma once
+// The copy page's work: every package file over the installed one, the replaced file first moved
+// into a backup folder, and the rollback that moves the backups back.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/Package.h"
+
+namespace kv::platform {
+class IFileHandle;
+class IFileMapping;
+class IFileSecurity;
+class IShellFileOperations;
+}  // namespace kv::platform
+
+namespace kv::app {
+
+// Where the update tells what it does. The wizard's window is behind it.
+class IUpdateProgress {
+ public:
+  virtual ~IUpdateProgress() = default;
+
+  // One line of the status log.
+  virtual void Log(const std::string& line) = 0;
+  // The file being worked on.
+  virtual void Status(const std::string& text) = 0;
+  // The number of package entries, then one call as each is done.
+  virtual void SetEntryCount(int count) = 0;
+  virtual void EntryDone() = 0;
+  // The rounded percentage of the file being copied; it only grows within a file.
+  virtual void FilePercent(int percent) = 0;
+  // A copy failure, shown to the user at once.
+  virtual void ShowFailure(const std::string& text) = 0;
+  // Lets pending window messages run: where a cancel can be confirmed.
+  virtual void LetMessagesRun() = 0;
+};
+
+// Set when the user confirms cancelling; the work polls it at fixed points.
+class TCancelToken {
+ public:
+  void Cancel() { FCancelled = true; }
+  void Reset() { FCancelled = false; }
+  bool Cancelled() const { return FCancelled; }
+
+ private:
+  bool FCancelled = false;
+};
+
+// The folders of one package tree: where its files come from, go to, and where the files they
+// replace are kept. Each with a trailing backslash.
+struct TTreeRoots {
+  std::string Source;
+  std::string Target;
+  std::string Backup;
+};
+
+class TUpdater {
+ public:
+  TUpdater(IUpdateProgress& progress, const TCancelToken& cancel,
+           platform::IFileSecurity& fileSecurity, platform::IShellFileOperations& shell);
+
+  // Copies the files among the entries in order, logging each step, and ends with the summary.
+  // Stops without one at the first check after a cancel.
+  void Update(const std::vector<TPackageEntry>& entries, const TTreeRoots& clientRoots,
+              const TTreeRoots& documentRoots);
+
+  bool CopyPackageFile(const std::string& source, const std::string& target);
+  // The bytes of the last write, or -1 when the copy failed.
+  int32_t CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
+                           int64_t size);
+  // Copies file to backupFile and deletes file; false when either failed.
+  bool BackupFile(const std::string& file, const std::string& backupFile);
+  void GrantEveryoneAccess(const std::string& file);
+  // Moves the backup folder's content over the target folder (the shell's move, owned by the
+  // window ownerWindow) and removes the emptied backup folder.
+  void RestoreBackup(platform::TWindowHandle ownerWindow, const std::string& backupFolder,
+                     const std::string& targetFolder);
+
+ private:
+  IUpdateProgress& FProgress;
+  const TCancelToken& FCancel;
+  platform::IFileSecurity& FFileSecurity;
+  platform::IShellFileOperations& FShell;
+};
+
+}  // namespace kv::app
