@@ -6,6 +6,7 @@
 #include "common/Common.SysUtils.h"
 #include "platform/FileSecurity.h"
 #include "platform/Files.h"
+#include "platform/OSError.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
 

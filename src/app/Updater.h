@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "app/Package.h"
+#include "platform/Shell.h"
 
 namespace kv::platform {
 class IFileHandle;
 class IFileMapping;
 class IFileSecurity;
-class IShellFileOperations;
 }  // namespace kv::platform
 
 namespace kv::app {

@@ -665,8 +665,8 @@ TEST_F(UpdaterTest, RestoreBackupPutsTheBackupsBack) {
 
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
-    Updater.RestoreBackup(0, backupCommon, common);
-    Updater.RestoreBackup(0, backupApp, app);
+    Updater.RestoreBackup(platform::TWindowHandle::None, backupCommon, common);
+    Updater.RestoreBackup(platform::TWindowHandle::None, backupApp, app);
     EXPECT_EQ(ReadFileBytes(common + "Data\\base.dat"), "old base");
     EXPECT_EQ(ReadFileBytes(common + "Data\\added.dat"), "added by the update");
     EXPECT_EQ(ReadFileBytes(app + "Отчёт.xls"), "old report");
@@ -694,16 +694,19 @@ TEST_F(UpdaterTest, RestoreBackupRaisesOnlyShellErrorsWithTheTopBit) {
   FakeShellFileOperations shell;
   TUpdater updater(Progress, Cancel, platform::CurrentFileSecurity::Get(), shell);
 
-  updater.RestoreBackup(0, "", "C:\\Common\\");
+  updater.RestoreBackup(platform::TWindowHandle::None, "", "C:\\Common\\");
   EXPECT_TRUE(shell.Calls.empty()) << "no backups named yet";
 
   shell.Result = 0x402;
-  updater.RestoreBackup(0, "C:\\Common\\ExpressBackup\\1\\", "C:\\Common\\");
+  updater.RestoreBackup(platform::TWindowHandle::None, "C:\\Common\\ExpressBackup\\1\\",
+                        "C:\\Common\\");
   EXPECT_EQ(shell.Calls, (Strings{"C:\\Common\\ExpressBackup\\1\\*.* -> C:\\Common\\"}));
-  EXPECT_EQ(shell.Flags, 0x50u);
+  EXPECT_EQ(shell.Options, (platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true}));
 
   shell.Result = static_cast<int32_t>(0x80004005);
-  EXPECT_THROW(updater.RestoreBackup(0, "C:\\App\\ExpressBackup\\2\\", "C:\\App\\"), EOSError);
+  EXPECT_THROW(updater.RestoreBackup(platform::TWindowHandle::None, "C:\\App\\ExpressBackup\\2\\",
+                                     "C:\\App\\"),
+               EOSError);
 }
 
 }  // namespace
