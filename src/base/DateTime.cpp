@@ -16,11 +16,11 @@ TDateTime EncodeDateTime(int year, unsigned month, unsigned day, int hour, int m
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
   using namespace std::chrono;
-  constexpr int64_t msPerDay = 86400000;
+  constexpr int64_t kMsPerDay = 86400000;
   // The day is the whole part; before the epoch the time of day is taken away from it.
   int64_t day = static_cast<int64_t>(std::trunc(value));
-  int64_t ms = std::llround(std::fabs(value - static_cast<double>(day)) * msPerDay);
-  if (ms == msPerDay) {
+  int64_t ms = std::llround(std::fabs(value - static_cast<double>(day)) * kMsPerDay);
+  if (ms == kMsPerDay) {
     ms = 0;
     day += value < 0 ? -1 : 1;
   }

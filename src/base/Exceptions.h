@@ -50,7 +50,7 @@ KV_DECLARE_EXCEPTION(EStreamError, Exception)
 KV_DECLARE_EXCEPTION(EReadError, EStreamError)
 KV_DECLARE_EXCEPTION(EWriteError, EStreamError)
 
-// A failed operating-system call: the system's own message text and its error code.
+// A failed operating-system call: the operating system's message text and its error code.
 class EOSError : public Exception {
   KV_CLASS_INFO()
  public:

@@ -5,7 +5,6 @@
 // published properties. Interfaces are COM-like: every interface derives from IInterface and is
 // held through TIntfPtr<I>, which counts references.
 
-#include <atomic>
 #include <compare>
 #include <cstdint>
 #include <string>

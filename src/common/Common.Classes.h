@@ -190,7 +190,7 @@ class TMemoryStream : public TStream {
 class TFileStream : public TStream {
   KV_CLASS_INFO()
  public:
-  // Raises EOSError with the system's message when the file cannot be opened.
+  // Raises EOSError with the operating system's message when the file cannot be opened.
   TFileStream(const std::string& fileName, platform::TFileOpenMode mode,
               platform::TFileShare share);
 

@@ -103,7 +103,8 @@ std::string GetCommonAppDataFolderPath();
 // The temporary folder with a trailing separator.
 std::string GetTempFolder();
 
-// The platform's message box owned by the window (None for none); returns the button pressed.
+// The platform's message box owned by the window (TWindowHandle::None for none); returns the
+// button pressed.
 platform::TMessageAnswer ShowMessageBox(platform::TWindowHandle owner, const std::string& text,
                                         const std::string& caption, platform::TMessageKind kind);
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/DateTime.h"
 #include "base/Exceptions.h"
-#include "platform/System.h"
 
 namespace kv {
 

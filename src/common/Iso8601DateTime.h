@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/System.h"
+#include "base/DateTime.h"
 
 namespace kv {
 

@@ -4,7 +4,6 @@
 #include <exception>
 #include <utility>
 
-#include "base/Format.h"
 #include "common/Common.SysUtils.h"
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
