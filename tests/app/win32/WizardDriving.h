@@ -17,7 +17,6 @@
 
 #include "app/win32/EasySetupControls.h"
 #include "platform/Files.h"
-#include "platform/OSError.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32.h"
 #include "support/Win32Fixtures.h"
