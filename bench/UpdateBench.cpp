@@ -29,7 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using app::TTreeNode;
 
-constexpr int64_t MiB = 1024 * 1024;
+constexpr int64_t kMiB = 1024 * 1024;
 
 double Seconds(Clock::duration duration) {
   return std::chrono::duration<double>(duration).count();
@@ -152,8 +152,8 @@ std::vector<TPackageFile> MixedPackage(int count, int64_t totalBytes) {
     const auto between = [&](int64_t low, int64_t high) {
       return std::uniform_int_distribution<int64_t>(low, high)(random);
     };
-    const int64_t size = i % 40 == 0  ? between(4 * MiB, 24 * MiB)
-                         : i % 5 == 0 ? between(64 * 1024, 2 * MiB)
+    const int64_t size = i % 40 == 0  ? between(4 * kMiB, 24 * kMiB)
+                         : i % 5 == 0 ? between(64 * 1024, 2 * kMiB)
                                       : between(0, 48 * 1024);
     const std::string path = "Папка " + std::to_string(i / 2 % 10) + "\\Раздел " +
                              std::to_string(i / 20 % 5) + "\\Файл " + std::to_string(i) +
@@ -170,7 +170,7 @@ std::vector<TPackageFile> MixedPackage(int count, int64_t totalBytes) {
 
 // Writes the files below the package's trees, with bytes that differ from file to file.
 void WritePackage(const test::TWizardWorld& world, const std::vector<TPackageFile>& files) {
-  std::vector<char> pattern(static_cast<size_t>(MiB) + 4096);
+  std::vector<char> pattern(static_cast<size_t>(kMiB) + 4096);
   std::mt19937 random(7);
   std::generate(pattern.begin(), pattern.end(), [&] { return static_cast<char>(random()); });
   int64_t shift = 0;
@@ -182,7 +182,7 @@ void WritePackage(const test::TWizardWorld& world, const std::vector<TPackageFil
     const auto out = platform::OpenFile(path, platform::TFileOpenMode::Create);
     shift = (shift + 4099) % 4096;
     for (int64_t written = 0; written < file.Size;) {
-      const int64_t length = std::min<int64_t>(MiB, file.Size - written);
+      const int64_t length = std::min<int64_t>(kMiB, file.Size - written);
       written += out->Write(pattern.data() + shift, length);
     }
   }
@@ -240,9 +240,9 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
 
   for (const bool backups : {false, true}) {
     const double allowedRatio = backups ? 2.2 : 1.15;
-    std::cout << title << ": " << files.size() << " files, " << Fixed(double(total) / MiB, 1)
-              << " MiB, " << (backups ? "every file replaced (backups made)" : "into empty targets")
-              << '\n';
+    std::cout << title << ": " << files.size() << " files, " << Fixed(double(total) / kMiB, 1)
+              << " kMiB, "
+              << (backups ? "every file replaced (backups made)" : "into empty targets") << '\n';
     const auto prepare = [&](const std::string& clientTarget, const std::string& documentTarget) {
       Empty(clientTarget);
       Empty(documentTarget);
@@ -285,8 +285,8 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
     std::cout << "  ratio to " << CopyToolName()
               << " (best of each): " << Fixed(bestUpdate / bestTool, 2) << " (target at most "
               << Fixed(allowedRatio, 2) << ")\n"
-              << "  peak resident memory: " << Fixed(double(peak) / MiB, 1)
-              << " MiB (target under 64 MiB)\n"
+              << "  peak resident memory: " << Fixed(double(peak) / kMiB, 1)
+              << " kMiB (target under 64 kMiB)\n"
               << "  longest interval between message pumps: "
               << Fixed(Seconds(longestGap) * 1000, 1) << " ms (target at most 50 ms), after \""
               << gapAfter << "\"; " << pumps << " pumps\n"
@@ -332,7 +332,7 @@ void MeasureScan(int folders, int filesPerFolder) {
             << Fixed(seconds, 2) << " s; "
             << shell.ImageCount(shortcutTree.ImageListHandle()) - shortcutTree.ImageListCount()
             << " icons added to the list; peak resident memory "
-            << Fixed(double(PeakMemoryBytes()) / MiB, 1) << " MiB\n"
+            << Fixed(double(PeakMemoryBytes()) / kMiB, 1) << " kMiB\n"
             << "  before: " << before << "\n  after:  " << ResourceCounts() << "\n"
             << std::flush;
 }
@@ -357,11 +357,11 @@ int Run(const std::vector<std::string>& args) {
   // --quick: a sixteenth of the data and a tenth of the scan, to try the benchmark out.
   const int64_t scale = quick ? 16 : 1;
   if (only.empty() || only == "mixed") {
-    CompareWithCopyTool("mixed package", MixedPackage(2000, 1024 * MiB / scale), rounds);
+    CompareWithCopyTool("mixed package", MixedPackage(2000, 1024 * kMiB / scale), rounds);
   }
   if (only.empty() || only == "big") {
     CompareWithCopyTool("one large file",
-                        {{app::TPackageTree::Client, "Data\\base.kvd8", 2048 * MiB / scale}},
+                        {{app::TPackageTree::Client, "Data\\base.kvd8", 2048 * kMiB / scale}},
                         rounds);
   }
   if (only.empty() || only == "scan") {

@@ -69,7 +69,7 @@ void TCommonSettingsMerge::Merge(const std::string& externalFileExts) const {
   } else if (root.Name() != "Options") {
     // Another top-level element would have to go to make room: the file is left alone.
     throw platform::EOleSysError("Only one top level element is allowed in an XML document.",
-                                 static_cast<int32_t>(0x80004005u));
+                                 platform::EOleSysError::kFail);
   }
 
   std::string merged(Trim(root.Attribute("ExternalFileExts").value_or("")));

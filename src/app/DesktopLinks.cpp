@@ -12,7 +12,7 @@ namespace kv::app {
 
 namespace {
 
-const std::string ShellFoldersKey =
+const std::string kShellFoldersKey =
     "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 bool IsBlank(char c) {
@@ -73,7 +73,7 @@ void TDesktopLinks::DeleteAll() const {
 // The user's desktop folder as the shell records it; when that record is missing, the shell's
 // own desktop folder rather than the root of the current drive.
 std::string TDesktopLinks::DesktopFolder() const {
-  const auto desktop = FRegistry.ReadCurrentUserString(ShellFoldersKey, "Desktop");
+  const auto desktop = FRegistry.ReadCurrentUserString(kShellFoldersKey, "Desktop");
   if (desktop && !desktop->empty()) {
     return *desktop;
   }

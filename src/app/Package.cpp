@@ -13,31 +13,13 @@ namespace kv::app {
 
 namespace {
 
-const char* const ClientTreeFolder = "SwiftkitData\\Client\\";
-const char* const DocumentTreeFolder = "SwiftkitData\\Калвор-Divir\\";
-const char* const SettingsFileName = "settings.ini";
+const char* const kClientTreeFolder = "SwiftkitData\\Client\\";
+const char* const kDocumentTreeFolder = "SwiftkitData\\Калвор-Divir\\";
+const char* const kSettingsFileName = "settings.ini";
 // Names a folder's shortcut; never a package entry itself.
-const char* const LinkNameFile = "linkname.txt";
+const char* const kLinkNameFile = "linkname.txt";
 // Package entries are cut to this many characters.
-constexpr size_t MaxEntryLength = 260;
-
-// At most MaxEntryLength characters, never half of a surrogate pair.
-std::string CutEntry(const std::string& path) {
-  // A character takes at least one byte of UTF-8.
-  if (path.size() <= MaxEntryLength) {
-    return path;
-  }
-  std::u16string text = platform::Utf8ToUtf16(path);
-  if (text.size() <= MaxEntryLength) {
-    return path;
-  }
-  size_t length = MaxEntryLength;
-  if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) {
-    --length;
-  }
-  text.resize(length);
-  return platform::Utf16ToUtf8(text);
-}
+constexpr size_t kMaxEntryLength = 260;
 
 // Whether a value can name an entry of the package's document tree. A path part that begins with
 // a dot never does (the package scan skips such names), and ".." would climb out of the tree to
@@ -62,12 +44,13 @@ bool CanNamePackageEntry(const std::string& value) {
 TPackage::TPackage(std::string programFolder) : FProgramFolder(std::move(programFolder)) {}
 
 std::string TPackage::TreeFolder(TPackageTree tree) const {
-  return FProgramFolder + (tree == TPackageTree::Document ? DocumentTreeFolder : ClientTreeFolder);
+  return FProgramFolder +
+         (tree == TPackageTree::Document ? kDocumentTreeFolder : kClientTreeFolder);
 }
 
 TPackageSettings TPackage::ReadSettings() const {
   TPackageSettings result;
-  const std::string settingsFile = FProgramFolder + SettingsFileName;
+  const std::string settingsFile = FProgramFolder + kSettingsFileName;
   const std::string documentTree = TreeFolder(TPackageTree::Document);
   if (!platform::FileExists(settingsFile)) {
     return result;
@@ -119,10 +102,11 @@ void TPackage::ScanFolder(const std::string& folder, const std::string& relative
                           TPackageTree tree, std::vector<TPackageEntry>& entries) const {
   for (const platform::TFileEntry& found : platform::FindFiles(folder, "*.*")) {
     const std::string& name = found.Name;
-    if (name.starts_with('.') || name == LinkNameFile) {
+    if (name.starts_with('.') || name == kLinkNameFile) {
       continue;
     }
-    entries.push_back({CutEntry(relativePrefix + name), tree, name, found.IsDirectory, parent});
+    entries.push_back({CutToUtf16Length(relativePrefix + name, kMaxEntryLength), tree, name,
+                       found.IsDirectory, parent});
     if (found.IsDirectory) {
       ScanFolder(folder + name + "\\", relativePrefix + name + "\\",
                  static_cast<int>(entries.size()) - 1, tree, entries);
@@ -131,7 +115,7 @@ void TPackage::ScanFolder(const std::string& folder, const std::string& relative
 }
 
 std::optional<std::string> TPackage::LinkName(const TPackageEntry& folder) const {
-  const std::string file = Source(folder) + "\\" + LinkNameFile;
+  const std::string file = Source(folder) + "\\" + kLinkNameFile;
   if (!platform::FileExists(file)) {
     return std::nullopt;
   }

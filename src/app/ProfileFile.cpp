@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "base/Exceptions.h"
+#include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
@@ -53,16 +54,7 @@ std::string ValueAsRead(std::string_view value) {
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
-  std::u16string text = platform::Utf8ToUtf16(value);
-  if (text.size() <= TProfileFile::MaxValueLength) {
-    return std::string(value);
-  }
-  size_t length = TProfileFile::MaxValueLength;
-  if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) {
-    --length;
-  }
-  text.resize(length);
-  return platform::Utf16ToUtf8(text);
+  return CutToUtf16Length(value, TProfileFile::kMaxValueLength);
 }
 
 std::optional<int32_t> ParseInteger(std::string_view text) {

@@ -15,7 +15,7 @@ namespace kv::app {
 class TProfileFile {
  public:
   // The longest value a read returns, in characters (UTF-16 code units).
-  static constexpr size_t MaxValueLength = 2047;
+  static constexpr size_t kMaxValueLength = 2047;
 
   // The file's content; a file that cannot be read reads as an empty one.
   static TProfileFile Load(const std::string& fileName);

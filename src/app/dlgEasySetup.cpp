@@ -19,10 +19,10 @@ namespace kv::app {
 namespace {
 
 // Held by the running client; while it exists the client's files must not be replaced.
-const char* const ClientMutexName = "KalvorSmeta_client";
+const char* const kClientMutexName = "KalvorSmeta_client";
 
 // The page the next button leads to from each page; the last one has none.
-constexpr std::pair<TPageState, TPageState> NextPages[] = {
+constexpr std::pair<TPageState, TPageState> kNextPages[] = {
     {TPageState::psHello, TPageState::psCopyData},
     {TPageState::psCopyData, TPageState::psShortCuts},
     {TPageState::psShortCuts, TPageState::psConnections},
@@ -31,9 +31,9 @@ constexpr std::pair<TPageState, TPageState> NextPages[] = {
 };
 
 const std::pair<TPageState, TPageState>* FindNextPage(TPageState page) {
-  const auto found = std::find_if(std::begin(NextPages), std::end(NextPages),
+  const auto found = std::find_if(std::begin(kNextPages), std::end(kNextPages),
                                   [page](const auto& step) { return step.first == page; });
-  return found == std::end(NextPages) ? nullptr : found;
+  return found == std::end(kNextPages) ? nullptr : found;
 }
 
 TPageState NextPage(TPageState page) {
@@ -99,7 +99,7 @@ TfrmEasySetup::TfrmEasySetup(IEasySetupView& view, std::string programFolder)
 
 void TfrmEasySetup::FormCreate() {
   // Before anything is read: a running client keeps its files open and would be overwritten.
-  if (platform::CurrentNamedMutexes::Get().Exists(ClientMutexName)) {
+  if (platform::CurrentNamedMutexes::Get().Exists(kClientMutexName)) {
     FView.ShowWarning(
         "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.");
     FView.Halt(0);

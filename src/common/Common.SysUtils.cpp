@@ -214,6 +214,23 @@ std::string ExtractFileName(const std::string& fileName) {
   return fileName.substr(fileName.find_last_of("\\/") + 1);
 }
 
+std::string CutToUtf16Length(std::string_view text, size_t maxUnits) {
+  // A UTF-16 code unit takes at least one byte of UTF-8.
+  if (text.size() <= maxUnits) {
+    return std::string(text);
+  }
+  std::u16string units = platform::Utf8ToUtf16(text);
+  if (units.size() <= maxUnits) {
+    return std::string(text);
+  }
+  size_t length = maxUnits;
+  if (length > 0 && units[length - 1] >= 0xD800 && units[length - 1] <= 0xDBFF) {
+    --length;
+  }
+  units.resize(length);
+  return platform::Utf16ToUtf8(units);
+}
+
 bool IsEmptyStr(std::string_view s, bool trim) {
   return (trim ? Trim(s) : s).empty();
 }

@@ -84,6 +84,8 @@ std::string ExtractFileName(const std::string& fileName);
 
 // The text without the spaces and control characters at both ends.
 std::string_view Trim(std::string_view s);
+// The text cut to at most maxUnits UTF-16 code units, never inside a surrogate pair.
+std::string CutToUtf16Length(std::string_view text, size_t maxUnits);
 // True when the text, trimmed of spaces and control characters first if asked, is empty.
 bool IsEmptyStr(std::string_view s, bool trim = true);
 // The first index of s in strings, case-insensitive in the user's locale unless asked; -1 if

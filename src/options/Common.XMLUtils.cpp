@@ -17,8 +17,6 @@ KV_DEFINE_CLASS(EInvalidXMLFile, "EInvalidXMLFile", ExceptionEx)
 namespace {
 
 constexpr const char* kModule = "lib\\Common\\Common.XMLUtils";
-// E_FAIL, the OLE error with which a missing or too old MSXML fails.
-constexpr int32_t kEFail = static_cast<int32_t>(0x80004005u);
 
 std::string_view TrimSpaces(std::string_view text) {
   const size_t first = text.find_first_not_of(' ');
@@ -227,7 +225,7 @@ void HandleInvalidMSXMLVersionError() {
   try {
     std::rethrow_exception(handled);
   } catch (const platform::EOleSysError& e) {
-    if (e.ErrorCode() == kEFail) {
+    if (e.ErrorCode() == platform::EOleSysError::kFail) {
       throw EWrongMSXML(
           "Для работы требуется установленный Microsoft XML 3.0 или выше.\r\n"
           "Детальное описание ошибки можно прочитать по данной ссылке "

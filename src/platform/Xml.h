@@ -32,6 +32,10 @@ class EOleSysError : public Exception {
   EOleSysError(std::string message, int32_t errorCode);
   int32_t ErrorCode() const { return FErrorCode; }
 
+  // The result code of an operation that failed as a whole (E_FAIL): MSXML's code for a missing
+  // or broken installation and for what it refuses, and the native build's for the same.
+  static constexpr int32_t kFail = static_cast<int32_t>(0x80004005u);
+
  private:
   int32_t FErrorCode;
 };

@@ -180,6 +180,27 @@ TEST(PathPartsTest, FolderOfAFileAndTrailingBackslash) {
   }
 }
 
+TEST(CutToUtf16LengthTest, CountsUtf16UnitsAndNeverSplitsAPair) {
+  const std::string clef = "\xF0\x9D\x84\x9E";  // U+1D11E, a surrogate pair in UTF-16
+  struct Case {
+    std::string Text;
+    size_t MaxUnits;
+    std::string Expected;
+  };
+  const Case cases[] = {
+      {"abc", 3, "abc"},
+      {"abcd", 3, "abc"},
+      {"Смета", 5, "Смета"},  // ten bytes, five units
+      {"Сметы и акты", 5, "Сметы"},
+      {"ab" + clef, 4, "ab" + clef},
+      {"ab" + clef + "c", 3, "ab"},  // the pair would be cut in half: it goes whole
+      {"abc", 0, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CutToUtf16Length(c.Text, c.MaxUnits), c.Expected) << c.Text << " " << c.MaxUnits;
+  }
+}
+
 TEST(SearchTest, EmptyTest) {
   EXPECT_TRUE(IsEmptyStr(""));
   EXPECT_TRUE(IsEmptyStr(" \t\r\n "));

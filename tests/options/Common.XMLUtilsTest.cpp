@@ -225,7 +225,7 @@ TEST(XMLUtilsTest, ExceptionMappingOnlyInsideAHandler) {
     });
   };
   const std::string wrong = mapped(
-      [] { throw platform::EOleSysError("Unspecified error", static_cast<int32_t>(0x80004005u)); });
+      [] { throw platform::EOleSysError("Unspecified error", platform::EOleSysError::kFail); });
   EXPECT_EQ(wrong.rfind("Для работы требуется установленный Microsoft XML 3.0 или выше.\r\n"
                         "Детальное описание ошибки можно прочитать по данной ссылке http",
                         0),

@@ -8,8 +8,8 @@ namespace kv::test {
 
 namespace {
 
-const char* const UninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const char* const ShellFoldersKey =
+const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char* const kShellFoldersKey =
     "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 }  // namespace
@@ -31,13 +31,13 @@ TWizardWorld::TWizardWorld(bool installed)
   Folders.Set(platform::TSpecialFolder::Documents, Temp.Path("Мои документы"));
   DesktopFolder = Temp.Path("Рабочий стол\\");
   Folders.Set(platform::TSpecialFolder::Desktop, ExtractFileDir(DesktopFolder));
-  Registry.SetCurrentUser(ShellFoldersKey, "Desktop", ExtractFileDir(DesktopFolder));
+  Registry.SetCurrentUser(kShellFoldersKey, "Desktop", ExtractFileDir(DesktopFolder));
   platform::ForceDirectories(DesktopFolder);
 
   const TSmeta9CustomInformationClass& client = TSmeta9Information32::ClassInfo();
   InstallFolder = Temp.Path("Kalvor Divir\\Client\\");
   if (installed) {
-    Registry.Set(platform::TRegistryView::Registry32, UninstallKey + client.RegistryKey(),
+    Registry.Set(platform::TRegistryView::Registry32, kUninstallKey + client.RegistryKey(),
                  "InstallLocation", Temp.Path("Kalvor Divir"));
   }
   WriteFile(InstallFolder + "Kvsmeta.exe", "MZ");

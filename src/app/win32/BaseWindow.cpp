@@ -8,7 +8,7 @@ namespace {
 using platform::win32::CheckLastError;
 
 // The one subclass this object installs on a control.
-constexpr UINT_PTR SubclassId = 1;
+constexpr UINT_PTR kSubclassId = 1;
 
 }  // namespace
 
@@ -37,7 +37,7 @@ void TBaseWindow::Create(const wchar_t* className, const wchar_t* text, DWORD ex
 }
 
 void TBaseWindow::Subclass(platform::win32::unique_hwnd control) {
-  CheckLastError(SetWindowSubclass(control.get(), &SubclassProc, SubclassId,
+  CheckLastError(SetWindowSubclass(control.get(), &SubclassProc, kSubclassId,
                                    reinterpret_cast<DWORD_PTR>(this)));
   FWindow = std::move(control);
   FSubclassed = true;
@@ -72,7 +72,7 @@ LRESULT CALLBACK TBaseWindow::WindowProc(HWND window, UINT message, WPARAM wPara
 LRESULT CALLBACK TBaseWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR, DWORD_PTR self) {
   if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, &SubclassProc, SubclassId);
+    RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
   }
   return reinterpret_cast<TBaseWindow*>(self)->Dispatch(message, wParam, lParam);
 }

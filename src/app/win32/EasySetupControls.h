@@ -5,9 +5,9 @@
 
 namespace kv::app::win32 {
 
-inline constexpr wchar_t EasySetupWindowClass[] = L"TfrmEasySetup";
+inline constexpr wchar_t kEasySetupWindowClass[] = L"TfrmEasySetup";
 // The window's caption, which is also the application title of every message box (UTF-8).
-inline constexpr char EasySetupCaption[] = "Swiftkit - \"КАЛВОР-Divir 2018\"";
+inline constexpr char kEasySetupCaption[] = "Swiftkit - \"КАЛВОР-Divir 2018\"";
 
 // Control ids (GetDlgItem on the wizard's window). Labels and pictures are windows of the classes
 // TLabel and TImage, a label's caption being its window text. The background picture is the

@@ -21,17 +21,17 @@ using platform::win32::unique_hfont;
 using platform::win32::unique_select_object;
 using platform::win32::Wide;
 
-constexpr int ClientWidth = 694;
-constexpr int ClientHeight = 497;
+constexpr int kClientWidth = 694;
+constexpr int kClientHeight = 497;
 constexpr TColor clWhite = 0xFFFFFF;
 
-constexpr wchar_t LabelClass[] = L"TLabel";
-constexpr wchar_t ImageClass[] = L"TImage";
+constexpr wchar_t kLabelClass[] = L"TLabel";
+constexpr wchar_t kImageClass[] = L"TImage";
 
 // Labels show their text as it is: an "&" in a path is no accelerator.
-constexpr UINT LabelFormat = DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS;
+constexpr UINT kLabelFormat = DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS;
 // A long path loses its middle, so its start and its file name stay readable.
-constexpr UINT PathLabelFormat = DT_LEFT | DT_NOPREFIX | DT_SINGLELINE | DT_PATH_ELLIPSIS;
+constexpr UINT kPathLabelFormat = DT_LEFT | DT_NOPREFIX | DT_SINGLELINE | DT_PATH_ELLIPSIS;
 
 struct TBox {
   int Left, Top, Width, Height;
@@ -52,8 +52,8 @@ struct TGraphicLayout {
   UINT Format;
 };
 
-const TGraphicLayout GraphicLayout[] = {
-    {idLabel1, true, {200, 72, 0, 0}, true, "Центр КАЛВОР", true, clWhite, LabelFormat},
+const TGraphicLayout kGraphicLayout[] = {
+    {idLabel1, true, {200, 72, 0, 0}, true, "Центр КАЛВОР", true, clWhite, kLabelFormat},
     {idLabel2,
      true,
      {200, 91, 0, 0},
@@ -61,12 +61,12 @@ const TGraphicLayout GraphicLayout[] = {
      "Экспресс обновление программного комплекса \"КАЛВОР-Divir 2018\"",
      true,
      clWhite,
-     LabelFormat},
+     kLabelFormat},
     {idImage2, false, {602, 462, 77, 25}, true, "", false, 0, 0},
-    {idLblCancel, true, {621, 468, 0, 0}, true, "Отмена", false, clWindowText, LabelFormat},
+    {idLblCancel, true, {621, 468, 0, 0}, true, "Отмена", false, clWindowText, kLabelFormat},
     {idImage3, false, {377, 462, 77, 25}, true, "", false, 0, 0},
-    {idLblNext, true, {394, 468, 0, 0}, true, "Далее >", false, clWindowText, LabelFormat},
-    {idLblStatus, true, {200, 382, 468, 13}, false, "", false, clWhite, PathLabelFormat},
+    {idLblNext, true, {394, 468, 0, 0}, true, "Далее >", false, clWindowText, kLabelFormat},
+    {idLblStatus, true, {200, 382, 468, 13}, false, "", false, clWhite, kPathLabelFormat},
     {idLblShortCuts,
      true,
      {200, 128, 0, 0},
@@ -74,7 +74,7 @@ const TGraphicLayout GraphicLayout[] = {
      "Выберите файл или папку на которые вы хотели бы создать ярлык:",
      false,
      clWhite,
-     LabelFormat},
+     kLabelFormat},
     {idLblFinish,
      true,
      {200, 152, 0, 0},
@@ -82,10 +82,10 @@ const TGraphicLayout GraphicLayout[] = {
      "Экспресс установка завершена. Для завершения нажмите кнопку \"Готово\"",
      false,
      clWhite,
-     LabelFormat},
+     kLabelFormat},
 };
 
-const char* const WelcomeLines[] = {
+const char* const kWelcomeLines[] = {
     "",
     "Данное приложение выполнит обновление файлов программного комплекса КАЛВОР ",
     "Divir.",
@@ -143,19 +143,19 @@ TEasySetupWindow::TEasySetupWindow(TEasySetupArtwork artwork)
       FFont(CreateDialogFont(L"Tahoma", FW_NORMAL)),
       FBoldFont(CreateDialogFont(L"MS Sans Serif", FW_BOLD)),
       FRichEdit(CheckLastError(platform::win32::unique_hmodule(LoadLibraryW(L"riched20.dll")))) {
-  RegisterWindowClass(EasySetupWindowClass, 0);
+  RegisterWindowClass(kEasySetupWindowClass, 0);
   // Pictures and labels take double clicks: a double click on a button is two presses.
-  RegisterWindowClass(LabelClass, CS_DBLCLKS);
-  RegisterWindowClass(ImageClass, CS_DBLCLKS);
+  RegisterWindowClass(kLabelClass, CS_DBLCLKS);
+  RegisterWindowClass(kImageClass, CS_DBLCLKS);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT frame{0, 0, ClientWidth, ClientHeight};
+  RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  Create(EasySetupWindowClass, Wide(EasySetupCaption).c_str(), 0, style,
+  Create(kEasySetupWindowClass, Wide(kEasySetupCaption).c_str(), 0, style,
          {left, top, left + width, top + height}, nullptr, 0);
   try {
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FArtwork.Icon.get()));
@@ -174,7 +174,7 @@ TEasySetupWindow::~TEasySetupWindow() {
 
 void TEasySetupWindow::CreateControls() {
   auto graphic = FGraphics.begin();
-  for (const TGraphicLayout& layout : GraphicLayout) {
+  for (const TGraphicLayout& layout : kGraphicLayout) {
     graphic->Owner = this;
     graphic->Id = layout.Id;
     graphic->IsLabel = layout.IsLabel;
@@ -182,7 +182,7 @@ void TEasySetupWindow::CreateControls() {
     graphic->Colour = layout.Colour;
     graphic->Format = layout.Format;
     graphic->AutoSize = layout.IsLabel && layout.Bounds.Width == 0;
-    CreateGraphic(*graphic, layout.Id, layout.IsLabel ? LabelClass : ImageClass,
+    CreateGraphic(*graphic, layout.Id, layout.IsLabel ? kLabelClass : kImageClass,
                   layout.Bounds.Rect(), layout.Text);
     if (layout.Visible) {
       ShowWindow(graphic->Handle(), SW_SHOWNA);
@@ -194,9 +194,9 @@ void TEasySetupWindow::CreateControls() {
       CreateControl(idMemInfo, WC_EDITW, WS_EX_CLIENTEDGE, ES_MULTILINE | ES_READONLY | WS_VISIBLE,
                     TBox{200, 122, 468, 290}.Rect());
   std::string welcome;
-  for (size_t i = 0; i < std::size(WelcomeLines); ++i) {
+  for (size_t i = 0; i < std::size(kWelcomeLines); ++i) {
     welcome += i > 0 ? "\r\n" : "";
-    welcome += WelcomeLines[i];
+    welcome += kWelcomeLines[i];
   }
   SetWindowTextW(info, Wide(welcome).c_str());
 
@@ -544,7 +544,7 @@ void TEasySetupWindow::SetNextCaption(const std::string& text) {
 
 void TEasySetupWindow::SetEnabled(TWizardButton button, bool enabled) {
   // The caption alone tells a disabled button: grey over the same face.
-  SetLabelColour(ButtonLabel(button), enabled ? clWindowText : DisabledLabelColour);
+  SetLabelColour(ButtonLabel(button), enabled ? clWindowText : kDisabledLabelColour);
 }
 
 void TEasySetupWindow::ShowPressed(TWizardButton button, bool pressed) {
@@ -608,7 +608,7 @@ void TEasySetupWindow::ShowMessage(const std::string& text) {
 
 platform::TMessageAnswer TEasySetupWindow::ShowMessageBox(const std::string& text,
                                                           platform::TMessageKind kind) {
-  return platform::CurrentMessageBoxes::Get().Show(Handle(), text, EasySetupCaption, kind);
+  return platform::CurrentMessageBoxes::Get().Show(Handle(), text, kEasySetupCaption, kind);
 }
 
 void TEasySetupWindow::ProcessMessages() {

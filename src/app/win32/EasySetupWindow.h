@@ -21,7 +21,7 @@ namespace kv::app {
 using TColor = uint32_t;
 constexpr TColor clWindowText = 0xFF000008;
 // The caption colour of a disabled button.
-constexpr TColor DisabledLabelColour = 0x706860;
+constexpr TColor kDisabledLabelColour = 0x706860;
 
 // The two faces of an image button.
 enum class TButtonFace { Normal, Pressed };

@@ -9,11 +9,11 @@
 namespace kv::app {
 namespace {
 
-using win32::EasySetupCaption;
+using win32::kEasySetupCaption;
 
 std::string CaptionOf(HWND root) {
   if (!root) {
-    return EasySetupCaption;
+    return kEasySetupCaption;
   }
   std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(root)) + 1, L'\0');
   caption.resize(

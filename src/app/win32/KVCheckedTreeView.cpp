@@ -6,8 +6,8 @@ namespace kv::app {
 namespace {
 
 // The state-image part of a node's state: the image index times 0x1000.
-constexpr UINT UncheckedState = 0x1000;
-constexpr UINT CheckedState = 0x2000;
+constexpr UINT kUncheckedState = 0x1000;
+constexpr UINT kCheckedState = 0x2000;
 
 HTREEITEM ItemOf(TTreeNode node) {
   return reinterpret_cast<HTREEITEM>(node);
@@ -153,14 +153,14 @@ int TKVCheckedTreeView::Data(TTreeNode node) const {
 bool TKVCheckedTreeView::GetChecked(TTreeNode node) const {
   const auto state = static_cast<UINT>(SendMessageW(
       Handle(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(ItemOf(node)), TVIS_STATEIMAGEMASK));
-  return (state & CheckedState) != 0;
+  return (state & kCheckedState) != 0;
 }
 
 void TKVCheckedTreeView::SetChecked(TTreeNode node, bool checked, bool checkSubNodes) {
   TVITEMW item{};
   item.mask = TVIF_STATE | TVIF_HANDLE;
   item.hItem = ItemOf(node);
-  item.state = checked ? CheckedState : UncheckedState;
+  item.state = checked ? kCheckedState : kUncheckedState;
   item.stateMask = TVIS_STATEIMAGEMASK;
   SendMessageW(Handle(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   if (checkSubNodes) {

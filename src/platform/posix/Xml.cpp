@@ -15,9 +15,6 @@
 namespace kv::platform {
 namespace {
 
-// MSXML's result code for what it refuses (a bad name, a bad XPath expression).
-constexpr int32_t kE_FAIL = static_cast<int32_t>(0x80004005u);
-
 struct DocFree {
   void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
 };
@@ -90,7 +87,7 @@ std::string TrimmedMessage(const xmlError* error, const char* fallback) {
 // New elements and attributes take names without a prefix, which needs no namespace declared.
 void CheckName(const std::string& name) {
   if (!IsXmlNCName(name)) {
-    throw EOleSysError(Format("Invalid XML name \"%s\"", name), kE_FAIL);
+    throw EOleSysError(Format("Invalid XML name \"%s\"", name), EOleSysError::kFail);
   }
 }
 
@@ -170,7 +167,8 @@ int Depth(const xmlNode* element) {
 std::vector<std::pair<std::string, std::string>> ParseNamespaces(const std::string& declarations) {
   std::vector<std::pair<std::string, std::string>> result;
   const auto invalid = [&] {
-    return EOleSysError(Format("Invalid namespace declarations \"%s\"", declarations), kE_FAIL);
+    return EOleSysError(Format("Invalid namespace declarations \"%s\"", declarations),
+                        EOleSysError::kFail);
   };
   const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   size_t pos = 0;
@@ -463,7 +461,7 @@ TXmlNodeList TXmlNode::SelectNodes(const std::string& xpath, const std::string& 
   if (!found || found->type != XPATH_NODESET) {
     const std::string reason = found ? "the expression does not select nodes"
                                      : TrimmedMessage(&context->lastError, "invalid expression");
-    throw EOleSysError(Format("XPath \"%s\": %s", xpath, reason), kE_FAIL);
+    throw EOleSysError(Format("XPath \"%s\": %s", xpath, reason), EOleSysError::kFail);
   }
   if (xmlNodeSetPtr nodes = found->nodesetval) {
     xmlXPathNodeSetSort(nodes);

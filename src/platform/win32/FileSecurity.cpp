@@ -25,8 +25,8 @@ win32::TEveryoneFullAccess::TEveryoneFullAccess() {
       AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
   FEveryone = unique_sid(everyone);
   const auto acl = reinterpret_cast<PACL>(FAcl);
-  CheckLastError(InitializeAcl(acl, AclBufferSize, ACL_REVISION));
-  CheckLastError(AddAccessAllowedAce(acl, ACL_REVISION, AccessMask, FEveryone.get()));
+  CheckLastError(InitializeAcl(acl, kAclBufferSize, ACL_REVISION));
+  CheckLastError(AddAccessAllowedAce(acl, ACL_REVISION, kAccessMask, FEveryone.get()));
   CheckLastError(InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION));
   CheckLastError(SetSecurityDescriptorDacl(&FDescriptor, TRUE, acl, FALSE));
 }

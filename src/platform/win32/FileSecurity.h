@@ -10,8 +10,8 @@ namespace kv::platform::win32 {
 // lives in the object, so the object stays where it was made.
 class TEveryoneFullAccess {
  public:
-  static constexpr DWORD AccessMask = 0x031FFFFF;
-  static constexpr DWORD AclBufferSize = 1000;
+  static constexpr DWORD kAccessMask = 0x031FFFFF;
+  static constexpr DWORD kAclBufferSize = 1000;
 
   // Raises EOSError when a step fails.
   TEveryoneFullAccess();
@@ -22,7 +22,7 @@ class TEveryoneFullAccess {
 
  private:
   unique_sid FEveryone;
-  alignas(DWORD) BYTE FAcl[AclBufferSize];
+  alignas(DWORD) BYTE FAcl[kAclBufferSize];
   SECURITY_DESCRIPTOR FDescriptor{};
 };
 

@@ -130,7 +130,7 @@ TEST_F(EasySetupWindowTest, ButtonCaptionsStartInTheWindowTextColour) {
   EXPECT_EQ(Window->LabelColour(idLblNext), clWindowText);
   EXPECT_EQ(Window->LabelColour(idLblCancel), clWindowText);
   Window->SetEnabled(TWizardButton::Cancel, false);
-  EXPECT_EQ(Window->LabelColour(idLblCancel), DisabledLabelColour);
+  EXPECT_EQ(Window->LabelColour(idLblCancel), kDisabledLabelColour);
   EXPECT_EQ(Window->LabelColour(idLblNext), clWindowText);
   Window->SetEnabled(TWizardButton::Next, false);
   Window->SetEnabled(TWizardButton::Next, true);
@@ -205,7 +205,7 @@ TEST_F(EasySetupWindowTest, AnErrorOfAHandlerIsShownAndTheWindowGoesOn) {
     std::vector<std::string> texts;
     for (const auto& shown : boxes.Shown) {
       texts.push_back(shown.Text);
-      EXPECT_EQ(shown.Caption, EasySetupCaption);
+      EXPECT_EQ(shown.Caption, kEasySetupCaption);
       EXPECT_EQ(shown.Owner, Window->Handle());
       EXPECT_EQ(shown.Type, (platform::TMessageKind{platform::TMessageButtons::Ok,
                                                     platform::TMessageIcon::Error}));
@@ -244,10 +244,10 @@ TEST_F(EasySetupWindowTest, MessageBoxesCarryTheApplicationTitle) {
   for (size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(boxes.Shown[i].Text, expected[i].first);
     EXPECT_EQ(boxes.Shown[i].Type, expected[i].second) << i;
-    EXPECT_EQ(boxes.Shown[i].Caption, EasySetupCaption);
+    EXPECT_EQ(boxes.Shown[i].Caption, kEasySetupCaption);
     EXPECT_EQ(boxes.Shown[i].Owner, Window->Handle());
   }
-  EXPECT_EQ(TextOf(Handle()), EasySetupCaption);
+  EXPECT_EQ(TextOf(Handle()), kEasySetupCaption);
 }
 
 // Closing asks the close query; the window closes (the message loop ends) only when it agrees.

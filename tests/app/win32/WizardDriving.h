@@ -261,7 +261,7 @@ class TWizard {
   bool WaitForWindow() {
     const auto found = Poll<HWND>([this]() -> std::optional<HWND> {
       const auto windows =
-          TopWindows(FProcess.Id(), platform::win32::Narrow(app::win32::EasySetupWindowClass));
+          TopWindows(FProcess.Id(), platform::win32::Narrow(app::win32::kEasySetupWindowClass));
       return windows.empty() ? std::nullopt : std::optional(windows.front());
     });
     FWindow = found.value_or(nullptr);
@@ -373,7 +373,7 @@ class TWizard {
 
 // Checks a question of the wizard (Yes and No, No the default) and answers it.
 inline void AnswerQuestion(const TMessageBox& box, const std::string& text, int answer) {
-  EXPECT_EQ(box.Caption, app::win32::EasySetupCaption);
+  EXPECT_EQ(box.Caption, app::win32::kEasySetupCaption);
   EXPECT_EQ(box.Text, text);
   ASSERT_TRUE(GetDlgItem(box.Handle, IDYES));
   ASSERT_TRUE(GetDlgItem(box.Handle, IDNO));

@@ -163,7 +163,7 @@ class WizardWindowTest : public testing::Test {
 TEST_F(WizardWindowTest, TheControlsSitWhereTheLayoutPutsThem) {
   TWizard& wizard = StartWizard();
   ASSERT_TRUE(wizard.WaitForWindow());
-  EXPECT_EQ(TextOf(wizard.Window()), EasySetupCaption);
+  EXPECT_EQ(TextOf(wizard.Window()), kEasySetupCaption);
   RECT client{};
   GetClientRect(wizard.Window(), &client);
   EXPECT_EQ(client.right, 694);
@@ -314,7 +314,7 @@ TEST_F(WizardWindowTest, WithoutAnInstalledClientTheUpdateEndsOnTheDonePage) {
 
   const auto box = wizard.WaitForMessageBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->Caption, EasySetupCaption);
+  EXPECT_EQ(box->Caption, kEasySetupCaption);
   EXPECT_EQ(box->Text, "Не удалось обнаружить установленную версию КАЛВОР Сметы версии 2018");
   wizard.Screenshot("no-client-error");
   Press(*box, IDOK);
@@ -334,10 +334,10 @@ TEST_F(WizardWindowTest, TheRunningClientStopsTheWizardBeforeItsWindow) {
 
   const auto box = wizard.WaitForMessageBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->Caption, EasySetupCaption);
+  EXPECT_EQ(box->Caption, kEasySetupCaption);
   EXPECT_EQ(box->Text,
             "Для установки обновления , необходимо завершить работу клиента Калвор Сметы.");
-  EXPECT_TRUE(TopWindows(wizard.Process().Id(), Narrow(EasySetupWindowClass)).empty());
+  EXPECT_TRUE(TopWindows(wizard.Process().Id(), Narrow(kEasySetupWindowClass)).empty());
   SaveScreenshot(box->Handle, "client-running-warning");
   Press(*box, IDOK);
   ExpectEnds(wizard);
