@@ -41,8 +41,9 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
 // The system's temporary folder, with a trailing separator.
 std::string TempFolder();
 
-// OpenOrCreate opens for writing, creating a missing file and keeping an existing one's content.
-enum class TFileOpenMode { OpenRead, OpenReadWrite, Create, OpenOrCreate };
+// OpenOrCreate opens for writing, creating a missing file and keeping an existing one's content;
+// CreateNew creates a file for writing and fails when one of that name exists.
+enum class TFileOpenMode { OpenRead, OpenReadWrite, Create, OpenOrCreate, CreateNew };
 // DenyRead lets others only write.
 enum class TFileShare { DenyNone, DenyWrite, Exclusive, DenyRead };
 enum class TSeekOrigin { Beginning, Current, End };

@@ -201,6 +201,23 @@ TEST(MappedFilesTest, OpenOrCreateKeepsWhatTheFileHeld) {
   EXPECT_EQ(ReadFileBytes(path), "AB345");
 }
 
+// A backup is made with CreateNew: a file that already has the name is never opened over.
+TEST(MappedFilesTest, CreateNewMakesOnlyAFileThatDidNotExist) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("Копия.bin");
+  uint32_t code = 0;
+  auto made = TryOpenFile(path, TFileOpenMode::CreateNew, TFileShare::DenyRead, code);
+  ASSERT_NE(made, nullptr);
+  made->Write("first", 5);
+  EXPECT_EQ(made->Size(), 5);
+  made.reset();
+
+  EXPECT_EQ(TryOpenFile(path, TFileOpenMode::CreateNew, TFileShare::DenyRead, code), nullptr);
+  EXPECT_NE(code, 0u);
+  EXPECT_THROW(OpenFile(path, TFileOpenMode::CreateNew), EOSError);
+  EXPECT_EQ(ReadFileBytes(path), "first");
+}
+
 TEST(MappedFilesTest, ViewsReadTheFileOneGranuleAtATime) {
   const int64_t granularity = AllocationGranularity();
   ASSERT_GT(granularity, 0);

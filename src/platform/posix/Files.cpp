@@ -272,6 +272,7 @@ std::unique_ptr<IFileHandle> TryOpenFile(const std::string& path, TFileOpenMode 
   const int flags = mode == TFileOpenMode::OpenRead        ? O_RDONLY
                     : mode == TFileOpenMode::OpenReadWrite ? O_RDWR
                     : mode == TFileOpenMode::OpenOrCreate  ? O_WRONLY | O_CREAT
+                    : mode == TFileOpenMode::CreateNew     ? O_WRONLY | O_CREAT | O_EXCL
                                                            : O_RDWR | O_CREAT | O_TRUNC;
   const int fd = ::open(Native(path).c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) {

@@ -229,11 +229,13 @@ uint32_t AllocationGranularity() {
 std::unique_ptr<IFileHandle> TryOpenFile(const std::string& path, TFileOpenMode mode,
                                          TFileShare share, uint32_t& errorCode) {
   // A writer may still ask for the file's size: reading attributes is never shared away.
-  const DWORD access = mode == TFileOpenMode::OpenRead       ? GENERIC_READ
-                       : mode == TFileOpenMode::OpenOrCreate ? GENERIC_WRITE | FILE_READ_ATTRIBUTES
-                                                             : GENERIC_READ | GENERIC_WRITE;
+  const bool writeOnly = mode == TFileOpenMode::OpenOrCreate || mode == TFileOpenMode::CreateNew;
+  const DWORD access = mode == TFileOpenMode::OpenRead ? GENERIC_READ
+                       : writeOnly                     ? GENERIC_WRITE | FILE_READ_ATTRIBUTES
+                                                       : GENERIC_READ | GENERIC_WRITE;
   const DWORD disposition = mode == TFileOpenMode::Create         ? CREATE_ALWAYS
                             : mode == TFileOpenMode::OpenOrCreate ? OPEN_ALWAYS
+                            : mode == TFileOpenMode::CreateNew    ? CREATE_NEW
                                                                   : OPEN_EXISTING;
   const DWORD shareMode = share == TFileShare::DenyNone    ? FILE_SHARE_READ | FILE_SHARE_WRITE
                           : share == TFileShare::DenyWrite ? FILE_SHARE_READ
