@@ -12,6 +12,9 @@ namespace kv::app {
 
 namespace {
 
+// The longest path the shell's link saving takes (MAX_PATH with its terminating null).
+constexpr size_t kMaxLinkPathLength = 259;
+
 const std::string kShellFoldersKey =
     "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
@@ -59,7 +62,17 @@ TDesktopLinks::TDesktopLinks(platform::IRegistry& registry,
     : FRegistry(registry), FSpecialFolders(specialFolders), FShellLinks(shellLinks) {}
 
 void TDesktopLinks::CreateDesktopLink(const std::string& target, const std::string& linkName) {
-  const std::string linkFile = PathJoin(DesktopFolder(), SafeFileName(linkName) + ".lnk");
+  const std::string desktop = DesktopFolder();
+  std::string name = SafeFileName(linkName);
+  // A long name from the package is shortened so that the link file's path stays within what
+  // the shell saves to.
+  const size_t length = platform::Utf16Length(PathJoin(desktop, name + ".lnk"));
+  if (length > kMaxLinkPathLength) {
+    const size_t nameLength = platform::Utf16Length(name);
+    const size_t excess = length - kMaxLinkPathLength;
+    name = SafeFileName(CutToUtf16Length(name, nameLength > excess ? nameLength - excess : 0));
+  }
+  const std::string linkFile = PathJoin(desktop, name + ".lnk");
   FShellLinks.Create(linkFile, target, ExtractFilePath(target));
   FMade.push_back(linkFile);
 }

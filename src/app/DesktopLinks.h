@@ -23,7 +23,8 @@ class TDesktopLinks {
                 platform::IShellLinks& shellLinks);
 
   // linkName + ".lnk" on the desktop, pointing at target with target's folder as working folder;
-  // an existing one of that name is replaced. Raises the system error when it cannot be saved.
+  // an existing one of that name is replaced. A name too long for the desktop's path is
+  // shortened. Raises the system error when it cannot be saved.
   void CreateDesktopLink(const std::string& target, const std::string& linkName);
   // Deletes every shortcut made, in the order made; failures are ignored and the list stays.
   void DeleteAll() const;

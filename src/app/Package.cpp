@@ -119,7 +119,11 @@ std::optional<std::string> TPackage::LinkName(const TPackageEntry& folder) const
   if (!platform::FileExists(file)) {
     return std::nullopt;
   }
-  return LoadLinesFromFile(file)[0];
+  const auto lines = LoadLinesFromFile(file);
+  if (lines.IsEmpty()) {
+    return std::nullopt;
+  }
+  return lines[0];
 }
 
 }  // namespace kv::app

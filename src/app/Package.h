@@ -60,8 +60,8 @@ class TPackage {
   // content; names beginning with "." (with their content) and shortcut-name files are no entries.
   std::vector<TPackageEntry> Scan() const;
 
-  // The first line of the folder's shortcut-name file; none when the folder has no such file.
-  // A file without lines fails with the list's index error.
+  // The first line of the folder's shortcut-name file; none when the folder has no such file or
+  // the file has no lines.
   std::optional<std::string> LinkName(const TPackageEntry& folder) const;
 
  private:

@@ -7,6 +7,7 @@
 
 #include "platform/Files.h"
 #include "platform/Shell.h"
+#include "platform/Text.h"
 #include "support/FakeShellLinks.h"
 #include "support/WizardWorld.h"
 
@@ -61,6 +62,60 @@ TEST_F(DesktopLinksTest, DeleteAllRemovesTheLinksMade) {
     EXPECT_FALSE(platform::FileExists(made[1]));
     EXPECT_EQ(links.Made(), made);
   }
+}
+
+// A name from the package too long for the desktop's path is shortened, never inside a
+// character, so that the link file's path stays within MAX_PATH (259 units and the null).
+TEST_F(DesktopLinksTest, ALongNameIsShortenedToFitTheDesktopPath) {
+  const size_t room = 259 - platform::Utf16Length(World.DesktopFolder) - 4;  // 4: ".lnk"
+  const std::string target = World.MyFolderRoot + "Сметы";
+  const auto repeat = [](const std::string& text, size_t times) {
+    std::string repeated;
+    for (size_t i = 0; i < times; ++i) {
+      repeated += text;
+    }
+    return repeated;
+  };
+  struct Case {
+    const char* Label;
+    std::string Name;
+    std::string Expected;
+  };
+  const Case cases[] = {
+      {"fits exactly", repeat("Я", room), repeat("Я", room)},
+      {"one unit too long", repeat("Я", room + 1), repeat("Я", room)},
+      {"far too long", repeat("Сметы ", 100), ""},
+      // Two units each: a pair is never split, so the name ends one unit short when room is odd.
+      {"surrogate pairs", repeat("😀", room), repeat("😀", room / 2)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Label);
+    ShellLinks.Links.clear();
+    Links.CreateDesktopLink(target, c.Name);
+    ASSERT_EQ(ShellLinks.Links.size(), 1u);
+    const std::string& linkFile = ShellLinks.Links[0].LinkFile;
+    EXPECT_LE(platform::Utf16Length(linkFile), 259u);
+    ASSERT_TRUE(linkFile.starts_with(World.DesktopFolder)) << linkFile;
+    ASSERT_TRUE(linkFile.ends_with(".lnk")) << linkFile;
+    const std::string name = linkFile.substr(World.DesktopFolder.size(),
+                                             linkFile.size() - World.DesktopFolder.size() - 4);
+    if (c.Expected.empty()) {
+      // Cut where the blanks between words fall: none is left at its end.
+      EXPECT_TRUE(c.Name.starts_with(name)) << name;
+      EXPECT_GE(platform::Utf16Length(name), room - 1);
+      EXPECT_NE(name.back(), ' ');
+    } else {
+      EXPECT_EQ(name, c.Expected);
+    }
+  }
+
+  // The shortened link is saved by the build's own shell links.
+  TDesktopLinks links(World.Registry, World.Folders, platform::CurrentShellLinks::Default());
+  platform::ForceDirectories(target);
+  links.CreateDesktopLink(target, std::string(300, 'a'));
+  ASSERT_EQ(links.Made().size(), 1u);
+  EXPECT_EQ(links.Made()[0], World.DesktopFolder + std::string(room, 'a') + ".lnk");
+  EXPECT_TRUE(platform::FileExists(links.Made()[0]));
 }
 
 TEST(IsUsableLinkNameTest, SomethingBesidesSeparatorsDotsAndBlanks) {

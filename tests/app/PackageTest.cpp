@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "support/WizardWorld.h"
@@ -223,8 +222,8 @@ TEST(PackageScanTest, ListsBothTreesAsEntriesWithTheirParents) {
   EXPECT_EQ(package.Source(entries[1]), world.ClientTree + "Data\\base.dat");
 }
 
-// A folder's shortcut name is the first line of its linkname.txt; a file without lines is an
-// error, as the text list reports it.
+// A folder's shortcut name is the first line of its linkname.txt; a file without lines names
+// none.
 TEST(PackageScanTest, LinkNameIsTheFirstLineOfTheFoldersFile) {
   test::TWizardWorld world;
   world.AddPackageFolder(TPackageTree::Document, "Без имени");
@@ -237,7 +236,7 @@ TEST(PackageScanTest, LinkNameIsTheFirstLineOfTheFoldersFile) {
   };
   EXPECT_EQ(package.LinkName(folder("Сметы")), std::optional<std::string>("Мои сметы"));
   EXPECT_EQ(package.LinkName(folder("Без имени")), std::nullopt);
-  EXPECT_THROW(package.LinkName(folder("Пусто")), EListError);
+  EXPECT_EQ(package.LinkName(folder("Пусто")), std::nullopt);
 }
 
 }  // namespace

@@ -130,6 +130,9 @@ TEST_F(ShortcutTreeTest, LinkNamesFromThePackageStayInsideTheDesktopFolder) {
       {"LPT1.txt", "_LPT1.txt"},
       {"COM10", "COM10"},
       // Nothing usable: the folder's own name.
+      {"", "Сметы"},
+      {"\xEF\xBB\xBF", "Сметы"},
+      {" \t \r\n", "Сметы"},
       {"\r\nsecond line", "Сметы"},
       {"..", "Сметы"},
       {" . \\ / ", "Сметы"},
@@ -147,16 +150,6 @@ TEST_F(ShortcutTreeTest, LinkNamesFromThePackageStayInsideTheDesktopFolder) {
   }
 }
 
-TEST_F(ShortcutTreeTest, ALinkNameFileWithoutLinesIsReportedAndTheTreeStaysAsItIs) {
-  WriteLinkName("");
-  Check({Readme, Smety});
-  const auto before = Tree.Dump();
-  EXPECT_THROW(MakeLinksAndPruneTree(), EListError);
-  EXPECT_TRUE(ShellLinks.Links.empty());
-  EXPECT_TRUE(Links.Made().empty());
-  EXPECT_EQ(Tree.Dump(), before);
-}
-
 // The pruned tree: folders (and entries whose installed copy is missing) only, collapsed,
 // checked as the package preselects data sources, whatever the shortcut page's checks were.
 const std::vector<std::string> kPruned = {
@@ -165,6 +158,17 @@ const std::vector<std::string> kPruned = {
     "  Архив [x] +",
     "Удалён.txt [ ]",
 };
+
+// An empty shortcut-name file names nothing: the folder keeps its own name and the pruning for
+// the data-source page goes on.
+TEST_F(ShortcutTreeTest, AnEmptyLinkNameFileGivesTheFoldersNameAndThePruningGoesOn) {
+  WriteLinkName("");
+  AutoConnections = {"Сметы\\Архив\\"};
+  Check({Readme, Smety});
+  MakeLinksAndPruneTree();
+  EXPECT_EQ(Links.Made(), (Strings{Link("Сметы"), Link("readme.txt")}));
+  EXPECT_EQ(Tree.Dump(), kPruned);
+}
 
 TEST_F(ShortcutTreeTest, ThePruningLeavesTheDataSourcePagesFolders) {
   AutoConnections = {"Сметы\\Архив\\", "Шаблоны"};  // without the backslash it names nothing
