@@ -33,7 +33,26 @@ std::string ChunkPosition(int64_t offset, int64_t length, int64_t chunkSize, int
          "\r\nРазмер файла = " + std::to_string(size);
 }
 
+bool IsForbiddenInFolderName(char c) {
+  return std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos;
+}
+
 }  // namespace
+
+std::string NewBackupRoot(const std::string& targetRoot, const std::string& stamp,
+                          const std::string& taken) {
+  std::string name = stamp;
+  std::replace_if(name.begin(), name.end(), IsForbiddenInFolderName, '-');
+  const std::string base = targetRoot + "ExpressBackup\\" + name;
+  std::string folder = base;
+  // A file of that name blocks the folder just as well.
+  for (int suffix = 2;
+       folder + "\\" == taken || platform::DirectoryExists(folder) || platform::FileExists(folder);
+       ++suffix) {
+    folder = base + " (" + std::to_string(suffix) + ")";
+  }
+  return folder + "\\";
+}
 
 TUpdater::TUpdater(IUpdateProgress& progress, const TCancelToken& cancel,
                    platform::IFileSecurity& fileSecurity, platform::IShellFileOperations& shell)
@@ -79,11 +98,14 @@ void TUpdater::Update(const std::vector<TPackageEntry>& entries, const TTreeRoot
         if (FCancel.Cancelled()) {
           return;
         }
+        // A file already there is an earlier backup, not a copy of this one.
+        const bool backupWasFree = !platform::FileExists(backupFile);
         if (BackupFile(target, backupFile)) {
           FProgress.Log("Файл \"" + relative + "\" сохранен в бэкапе.");
         } else {
           FProgress.Log("Ошибка создания резервной копии \"" + relative + "\"");
-          installedIsSafe = platform::FileExists(backupFile);
+          // Copied but not deleted: the backup is whole all the same.
+          installedIsSafe = backupWasFree && platform::FileExists(backupFile);
         }
         FProgress.LetMessagesRun();
         replaced = true;
@@ -118,10 +140,12 @@ void TUpdater::Update(const std::vector<TPackageEntry>& entries, const TTreeRoot
   FProgress.Log("Для продолжения нажмите \"Далее>\"");
 }
 
-bool TUpdater::CopyPackageFile(const std::string& source, const std::string& target) {
+bool TUpdater::CopyPackageFile(const std::string& source, const std::string& target,
+                               platform::TFileOpenMode targetMode) {
   using platform::TFileOpenMode;
   using platform::TFileShare;
   bool copied = false;
+  bool created = false;
   {
     uint32_t code = 0;
     const auto sourceFile =
@@ -130,8 +154,8 @@ bool TUpdater::CopyPackageFile(const std::string& source, const std::string& tar
       FProgress.ShowFailure("Step: 1 - " + platform::SystemErrorMessage(code));
     } else {
       const int64_t size = sourceFile->Size();
-      const auto targetFile =
-          platform::TryOpenFile(target, TFileOpenMode::OpenOrCreate, TFileShare::DenyRead, code);
+      const auto targetFile = platform::TryOpenFile(target, targetMode, TFileShare::DenyRead, code);
+      created = targetFile && targetMode == TFileOpenMode::CreateNew;
       if (!targetFile) {
         FProgress.ShowFailure("Step: 2 - " + platform::SystemErrorMessage(code));
       } else if (size == 0) {
@@ -157,8 +181,9 @@ bool TUpdater::CopyPackageFile(const std::string& source, const std::string& tar
       }
     }
   }
-  // Cancelled: the target is half-written or no longer wanted.
-  if (FCancel.Cancelled()) {
+  // Cancelled: the target is half-written or no longer wanted. A file made new here and not
+  // filled is nobody's copy.
+  if (FCancel.Cancelled() || (created && !copied)) {
     platform::DeleteFile(target);
     copied = false;
   }
@@ -206,12 +231,10 @@ int32_t TUpdater::CopyMappedChunks(platform::IFileMapping& mapping, platform::IF
 }
 
 bool TUpdater::BackupFile(const std::string& file, const std::string& backupFile) {
-  if (CopyPackageFile(file, backupFile)) {
-    return platform::DeleteFile(file);
-  }
-  // The rollback would put an incomplete copy back over the installed file.
-  platform::DeleteFile(backupFile);
-  return false;
+  // An incomplete copy is removed by the copy itself: the rollback would put it back over the
+  // installed file.
+  return CopyPackageFile(file, backupFile, platform::TFileOpenMode::CreateNew) &&
+         platform::DeleteFile(file);
 }
 
 void TUpdater::GrantEveryoneAccess(const std::string& file) {

@@ -7,15 +7,20 @@
 #include <vector>
 
 #include "app/Package.h"
+#include "platform/Files.h"
 #include "platform/Shell.h"
 
 namespace kv::platform {
-class IFileHandle;
-class IFileMapping;
 class IFileSecurity;
 }  // namespace kv::platform
 
 namespace kv::app {
+
+// A new backup folder under targetRoot: "ExpressBackup\" + stamp + "\", where every character
+// a folder name cannot hold becomes "-". While that folder exists, or is the one named taken,
+// " (2)", " (3)" and so on go after the stamp: a backup never joins an earlier one.
+std::string NewBackupRoot(const std::string& targetRoot, const std::string& stamp,
+                          const std::string& taken = {});
 
 // Where the update tells what it does. The wizard's window is behind it.
 class IUpdateProgress {
@@ -66,11 +71,15 @@ class TUpdater {
   void Update(const std::vector<TPackageEntry>& entries, const TTreeRoots& clientRoots,
               const TTreeRoots& documentRoots);
 
-  bool CopyPackageFile(const std::string& source, const std::string& target);
+  // The target is opened as targetMode says; one made new here is removed again when the copy
+  // fails.
+  bool CopyPackageFile(const std::string& source, const std::string& target,
+                       platform::TFileOpenMode targetMode = platform::TFileOpenMode::OpenOrCreate);
   // The bytes of the last write, or -1 when the copy failed.
   int32_t CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
                            int64_t size);
-  // Copies file to backupFile and deletes file; false when either failed.
+  // Copies file to a new backupFile and deletes file; false when either failed. An existing
+  // backupFile is never opened over: it may be the only copy of an earlier original.
   bool BackupFile(const std::string& file, const std::string& backupFile);
   void GrantEveryoneAccess(const std::string& file);
   // Moves the backup folder's content over the target folder (the shell's move, owned by the

@@ -44,11 +44,10 @@ bool IsRollbackPage(TPageState state) {
   return state == TPageState::psCopyData || state == TPageState::psShortCuts;
 }
 
-// The backup folder of one target root: "ExpressBackup\" and the local date and time.
-std::string BackupRoot(const std::string& targetRoot) {
-  const std::string stamp =
-      StringReplace(platform::DateTimeToStrLocale(platform::Now()), ":", "-", rfReplaceAll);
-  return targetRoot + "ExpressBackup\\" + stamp + "\\";
+// A new backup folder of one target root, stamped with the local date and time; taken is one
+// already named for the other root (both roots may be one folder).
+std::string BackupRoot(const std::string& targetRoot, const std::string& taken = {}) {
+  return NewBackupRoot(targetRoot, platform::DateTimeToStrLocale(platform::Now()), taken);
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& item) {
@@ -316,7 +315,7 @@ void TfrmEasySetup::RunUpdate() {
   FView.SetEnabled(TWizardButton::Next, false);
 
   FBackUpCommonFolder = BackupRoot(FTargets.Client);
-  FBackUpAppFolder = BackupRoot(FTargets.Document);
+  FBackUpAppFolder = BackupRoot(FTargets.Document, FBackUpCommonFolder);
 
   FDataList = FPackage.Scan();
   FShortcutTree.AddDocumentTree(FPackage, FDataList,

@@ -676,6 +676,76 @@ TEST_F(UpdaterTest, RestoreBackupPutsTheBackupsBack) {
   }
 }
 
+// The stamp comes from the user's locale: whatever it holds, it names one folder, and an earlier
+// backup folder of that name (or a file in its way) makes the new one take the next suffix.
+TEST_F(UpdaterTest, NewBackupRootNamesAFolderNoEarlierBackupHas) {
+  const std::string root = Path("Common\\");
+  const std::string backups = root + "ExpressBackup\\";
+  EXPECT_EQ(NewBackupRoot(root, "10/12/2026 13:21:07"), backups + "10-12-2026 13-21-07\\");
+  EXPECT_EQ(NewBackupRoot(root, "a\\b/c:d*e?f\"g<h>i|j"), backups + "a-b-c-d-e-f-g-h-i-j\\");
+
+  const std::string stamp = "05.03.2024 10:20";
+  const std::string first = backups + "05.03.2024 10-20\\";
+  EXPECT_EQ(NewBackupRoot(root, stamp, first), backups + "05.03.2024 10-20 (2)\\");
+  platform::ForceDirectories(first);
+  EXPECT_EQ(NewBackupRoot(root, stamp), backups + "05.03.2024 10-20 (2)\\");
+  test::WriteFileBytes(backups + "05.03.2024 10-20 (2)", "a file in the way");
+  EXPECT_EQ(NewBackupRoot(root, stamp), backups + "05.03.2024 10-20 (3)\\");
+  EXPECT_EQ(NewBackupRoot(root, stamp, backups + "05.03.2024 10-20 (3)\\"),
+            backups + "05.03.2024 10-20 (4)\\");
+}
+
+// Two runs within one stamp (the same second, or a format without seconds): the second backs up
+// into a folder of its own, and the first run's backup of the original stays as it was.
+TEST_F(UpdaterTest, TwoRunsOfOneStampKeepBothBackups) {
+  const std::string stamp = "05.03.2024 10:20:30";
+  TTreeRoots client{Path("Пакет\\Client\\"), Path("Common\\"), ""};
+  const TTreeRoots documents{Path("Пакет\\Docs\\"), Path("Docs\\"), Path("Docs\\Backup\\")};
+  const std::vector<TPackageEntry> entries = {
+      {"base.dat", TPackageTree::Client, "base.dat", false, -1}};
+  TWizardWorld::WriteFile(client.Target + "base.dat", "original");
+
+  Strings backupRoots;
+  for (const char* package : {"first update", "second update"}) {
+    SCOPED_TRACE(package);
+    TWizardWorld::WriteFile(client.Source + "base.dat", package);
+    client.Backup = NewBackupRoot(client.Target, stamp);
+    backupRoots.push_back(client.Backup);
+    Progress = {};
+    Updater.Update(entries, client, documents);
+    EXPECT_EQ(ReadFileBytes(client.Target + "base.dat"), package);
+    EXPECT_TRUE(Progress.Failures.empty());
+  }
+  EXPECT_EQ(backupRoots, (Strings{client.Target + "ExpressBackup\\05.03.2024 10-20-30\\",
+                                  client.Target + "ExpressBackup\\05.03.2024 10-20-30 (2)\\"}));
+  EXPECT_EQ(ReadFileBytes(backupRoots[0] + "base.dat"), "original");
+  EXPECT_EQ(ReadFileBytes(backupRoots[1] + "base.dat"), "first update");
+}
+
+// A file already at the backup's place is an earlier original (a case-only alias in the package,
+// two roots in one folder): it is never opened over, and without a backup of its own the installed
+// file is not overwritten either.
+TEST_F(UpdaterTest, AnExistingBackupFileIsNeverOverwritten) {
+  const TTreeRoots client{Path("Пакет\\Client\\"), Path("Common\\"), Path("Common\\Backup\\")};
+  const TTreeRoots documents{Path("Пакет\\Docs\\"), Path("Docs\\"), Path("Docs\\Backup\\")};
+  TWizardWorld::WriteFile(client.Source + "base.dat", "new");
+  TWizardWorld::WriteFile(client.Target + "base.dat", "installed");
+  TWizardWorld::WriteFile(client.Backup + "base.dat", "earlier original");
+
+  EXPECT_FALSE(Updater.BackupFile(client.Target + "base.dat", client.Backup + "base.dat"));
+  ASSERT_EQ(Progress.Failures.size(), 1u);
+  EXPECT_TRUE(Progress.Failures[0].starts_with("Step: 2 - ")) << Progress.Failures[0];
+  EXPECT_EQ(ReadFileBytes(client.Backup + "base.dat"), "earlier original");
+  EXPECT_EQ(ReadFileBytes(client.Target + "base.dat"), "installed");
+
+  Progress = {};
+  Updater.Update({{"base.dat", TPackageTree::Client, "base.dat", false, -1}}, client, documents);
+  EXPECT_EQ(Progress.Lines[0], "Ошибка создания резервной копии \"base.dat\"");
+  EXPECT_EQ(Progress.Lines[1], "Ошибка обновления файла: \"base.dat\"");
+  EXPECT_EQ(ReadFileBytes(client.Backup + "base.dat"), "earlier original");
+  EXPECT_EQ(ReadFileBytes(client.Target + "base.dat"), "installed");
+}
+
 // The shell's answers: an error code with the top bit set is raised, any other is ignored.
 class FakeShellFileOperations final : public platform::IShellFileOperations {
  public:
