@@ -227,8 +227,10 @@ DWORD SwapIn(const std::wstring& temp, const std::wstring& target) {
   if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
   }
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  // Wine's replace drops the attributes that Windows keeps: they are put back.
   if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr)) {
-    return 0;
+    return SetFileAttributesW(target.c_str(), attributes) ? 0 : GetLastError();
   }
   const DWORD code = GetLastError();
   // The old file is gone already and the new content waits under the temporary name.
