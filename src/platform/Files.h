@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/System.h"
@@ -37,6 +38,12 @@ struct TFileEntry {
 // ignored, in the order the file system gives them; "." and ".." are left out. Empty when the
 // folder cannot be read.
 std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& mask);
+
+// Replaces the file's content with bytes, or creates it, so that a reader never finds it half
+// written: the bytes go to a temporary file in the same folder, which is flushed to disk and
+// swapped in, keeping an existing file's attributes and access rights. Raises EOSError on failure,
+// leaving the old file whole and no temporary file behind.
+void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The system's temporary folder, with a trailing separator.
 std::string TempFolder();

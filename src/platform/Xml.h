@@ -116,7 +116,7 @@ class TXmlDocument {
   void Load(const std::string& path);
   // Writes the document in the encoding it declares; one that declares none is given
   // "windows-1251" first. Raises EXmlSaveError, leaving the file alone, when the result would
-  // not load again, and EOSError when the file cannot be written.
+  // not load again, and EOSError, leaving the old file whole, when it cannot be written.
   void Save(const std::string& path);
 
   // The document element, or null.

@@ -130,6 +130,25 @@ TEST_F(FilesTest, OpeningAMissingFileRaisesTheSystemError) {
   }
 }
 
+// Each write leaves the folder holding the target alone, with exactly the new bytes.
+TEST_F(FilesTest, WriteFileAtomicallyCreatesAndReplacesWithoutLeftovers) {
+  const std::string path = Path("Connections.xml");
+  for (const std::string& bytes : {std::string("<first/>, longer than what follows"),
+                                   std::string("<short/>"), std::string()}) {
+    SCOPED_TRACE(bytes);
+    WriteFileAtomically(path, bytes);
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    const auto entries = FindFiles(FRoot, "*");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].Name, "Connections.xml");
+  }
+}
+
+TEST_F(FilesTest, WriteFileAtomicallyIntoAMissingFolderRaisesAndCreatesNothing) {
+  EXPECT_THROW(WriteFileAtomically(Path("missing\\Connections.xml"), "<x/>"), EOSError);
+  EXPECT_TRUE(FindFiles(FRoot, "*").empty());
+}
+
 TEST(TempFolderTest, IsAnExistingFolderWithATrailingSeparator) {
   const std::string folder = TempFolder();
   ASSERT_FALSE(folder.empty());

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -249,6 +250,64 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
     }
   }
   return entries;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::string target = Native(path);
+  const size_t separator = target.rfind('/');
+  const std::string folder = separator == std::string::npos ? "."
+                             : separator == 0               ? "/"
+                                                            : target.substr(0, separator);
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+
+  static std::atomic<unsigned> counter;
+  std::string temp;
+  int fd = -1;
+  do {
+    temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EEXIST);
+  if (fd < 0) {
+    RaiseErrno(path);
+  }
+
+  int error = 0;
+  // The replacement keeps the permissions the old file had.
+  if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+    error = errno;
+  }
+  for (size_t done = 0; error == 0 && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n >= 0) {
+      done += static_cast<size_t>(n);
+    } else if (errno != EINTR) {
+      error = errno;
+    }
+  }
+  if (error == 0 && ::fsync(fd) != 0) {
+    error = errno;
+  }
+  if (::close(fd) != 0 && error == 0) {
+    error = errno;
+  }
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    throw OSError(static_cast<uint32_t>(error), path);
+  }
+  // The rename reaches the disk with the folder's entries.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) {
+    RaiseErrno(path);
+  }
+  error = ::fsync(folderFd) != 0 ? errno : 0;
+  ::close(folderFd);
+  if (error != 0) {
+    throw OSError(static_cast<uint32_t>(error), path);
+  }
 }
 
 std::string TempFolder() {

@@ -537,7 +537,7 @@ void TXmlDocument::Save(const std::string& path) {
   } catch (const EXmlParseError& e) {
     throw unwritable(e.Message());
   }
-  OpenFile(path, TFileOpenMode::Create)->Write(bytes.data(), std::ssize(bytes));
+  WriteFileAtomically(path, bytes);
 }
 
 TXmlNode TXmlDocument::DocumentElement() const {

@@ -3,6 +3,7 @@
 #include "platform/win32/Handles.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace kv::platform {
 using win32::CheckLastError;
@@ -204,6 +205,68 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
     }
   } while (FindNextFileW(search.get(), &data));
   return entries;
+}
+
+namespace {
+
+// Writes bytes to the file and flushes them to disk; the system's error code, or 0.
+DWORD WriteThrough(HANDLE file, std::string_view bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, Chunk(static_cast<int64_t>(bytes.size() - done)),
+                   &written, nullptr)) {
+      return GetLastError();
+    }
+    done += written;
+  }
+  return FlushFileBuffers(file) ? 0 : GetLastError();
+}
+
+// Swaps the written file in: the target's attributes and access list stay with its name.
+DWORD SwapIn(const std::wstring& temp, const std::wstring& target) {
+  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+  }
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  // Wine's replace drops the attributes that Windows keeps: they are put back.
+  if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr)) {
+    return SetFileAttributesW(target.c_str(), attributes) ? 0 : GetLastError();
+  }
+  const DWORD code = GetLastError();
+  // The old file is gone already and the new content waits under the temporary name.
+  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+    return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+  }
+  return code;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::wstring target = Wide(path);
+  static std::atomic<unsigned> counter;
+  std::wstring temp;
+  win32::unique_hfile file;
+  DWORD code = 0;
+  do {
+    temp =
+        target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    file.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    code = file ? 0 : GetLastError();
+  } while (code == ERROR_FILE_EXISTS);
+  if (code != 0) {
+    RaiseOSError(code, path);
+  }
+  code = WriteThrough(file.get(), bytes);
+  file.reset();
+  if (code == 0) {
+    code = SwapIn(temp, target);
+  }
+  if (code != 0) {
+    DeleteFileW(temp.c_str());
+    RaiseOSError(code, path);
+  }
 }
 
 std::string TempFolder() {

@@ -719,7 +719,7 @@ void TXmlDocument::Save(const std::string& path) {
     throw EXmlSaveError(Format("The document saved in the encoding \"%s\" would not load: %s",
                                EncodingName(declaration), e.Message()));
   }
-  OpenFile(path, TFileOpenMode::Create)->Write(bytes.data(), std::ssize(bytes));
+  WriteFileAtomically(path, bytes);
 }
 
 TXmlNode TXmlDocument::DocumentElement() const {

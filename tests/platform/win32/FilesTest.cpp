@@ -4,6 +4,7 @@
 
 #include "base/Exceptions.h"
 #include "platform/win32/Win32.h"
+#include "support/TempFolder.h"
 
 namespace kv::platform {
 namespace {
@@ -46,6 +47,42 @@ TEST(ShareModeTest, FirstOpenerDecidesWhoElseGetsIn) {
     }
   }
   EXPECT_TRUE(DeleteFile(path));
+}
+
+class AtomicWriteTest : public testing::Test {
+ protected:
+  void SetUp() override { test::WriteFileBytes(FPath, FOld); }
+
+  test::TTempFolder FFolder;
+  const std::string FPath = FFolder.Path("Connections.xml");
+  const std::string FOld = "<Connections/>";
+};
+
+// Windows replaces no file that another opener holds without delete sharing, which no share mode
+// of ours grants: the save fails, the old file stays whole and our temporary file goes.
+TEST_F(AtomicWriteTest, ALockedTargetKeepsItsContentAndNoTemporaryFileIsLeft) {
+  for (const TFileShare share : {TFileShare::DenyNone, TFileShare::Exclusive}) {
+    SCOPED_TRACE(static_cast<int>(share));
+    {
+      const auto lock = OpenFile(FPath, TFileOpenMode::OpenRead, share);
+      EXPECT_THROW(WriteFileAtomically(FPath, "<Connections Count=\"1\"/>"), EOSError);
+    }
+    EXPECT_EQ(test::ReadFileBytes(FPath), FOld);
+    // Wine's replace leaves a file of its own ("rf*.tmp") behind; ours must be gone.
+    EXPECT_TRUE(FindFiles(FFolder.Path(""), "Connections.xml.~*").empty());
+  }
+}
+
+TEST_F(AtomicWriteTest, TheReplacementKeepsTheFileAttributes) {
+  const std::wstring path = win32::Wide(FPath);
+  for (const DWORD attributes :
+       {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
+    SCOPED_TRACE(attributes);
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+    WriteFileAtomically(FPath, "<Connections/>\r\n");
+    EXPECT_EQ(GetFileAttributesW(path.c_str()) & attributes, attributes);
+    EXPECT_EQ(test::ReadFileBytes(FPath), "<Connections/>\r\n");
+  }
 }
 
 }  // namespace
