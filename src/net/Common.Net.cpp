@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <string_view>
-#include <vector>
 
 #include "base/Format.h"
 #include "base/Rtti.h"
+#include "common/StringList.h"
 #include "platform/Text.h"
 
 namespace kv {
@@ -58,50 +58,10 @@ int32_t PortFromText(std::string_view text) {
 }
 
 // The query's items as a delimited text list in its non-strict mode splits them: at "&", and at
-// spaces and control characters, with double quotes grouping characters (a doubled quote
-// standing for one) into one item. A NUL ends the text.
-std::vector<std::string> SplitQueryItems(std::string_view query) {
-  const auto at = [&](size_t i) { return i < query.size() ? query[i] : '\0'; };
-  const auto isBlank = [](char c) { return c >= '\x01' && c <= ' '; };
-  const auto isItemChar = [](char c) { return static_cast<unsigned char>(c) > ' ' && c != '&'; };
-  std::vector<std::string> items;
-  size_t i = 0;
-  while (isBlank(at(i))) {
-    ++i;
-  }
-  while (at(i) != '\0') {
-    std::string item;
-    if (at(i) == '"') {
-      for (++i; at(i) != '\0'; ++i) {
-        if (at(i) == '"') {
-          if (at(i + 1) != '"') {
-            ++i;
-            break;
-          }
-          ++i;
-        }
-        item += at(i);
-      }
-    } else {
-      const size_t start = i;
-      while (isItemChar(at(i))) {
-        ++i;
-      }
-      item = query.substr(start, i - start);
-    }
-    items.push_back(std::move(item));
-    while (isBlank(at(i))) {
-      ++i;
-    }
-    if (at(i) == '&') {
-      if (at(i + 1) == '\0') {
-        items.emplace_back();
-      }
-      do {
-        ++i;
-      } while (isBlank(at(i)));
-    }
-  }
+// spaces and control characters, with double quotes grouping. The text ends at a NUL.
+TStringList SplitQueryItems(std::string_view query) {
+  TStringList items;
+  items.SetDelimitedText(query.substr(0, query.find('\0')), '&', '"', false);
   return items;
 }
 
@@ -212,7 +172,9 @@ void TUri::Parse(const std::string& uri) {
   if (const size_t query = rest.find('?'); query != kNone) {
     // Each item keeps its own value and a repeated name its first one: a case-blind lookup of
     // the value, or a refusal of the repeat, would change or reject what the address says.
-    for (const std::string& item : SplitQueryItems(rest.substr(query + 1))) {
+    const TStringList items = SplitQueryItems(rest.substr(query + 1));
+    for (int i = 0; i < items.Count(); ++i) {
+      const std::string& item = items[i];
       const size_t equals = item.find('=');
       const std::string name = equals == kNone ? std::string() : item.substr(0, equals);
       FParams.emplace(name, equals == kNone ? std::string() : UrlDecode(item.substr(equals + 1)));

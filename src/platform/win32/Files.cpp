@@ -224,10 +224,10 @@ DWORD WriteThrough(HANDLE file, std::string_view bytes) {
 
 // Swaps the written file in: the target's attributes and access list stay with its name.
 DWORD SwapIn(const std::wstring& temp, const std::wstring& target) {
-  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
   }
-  const DWORD attributes = GetFileAttributesW(target.c_str());
   // Wine's replace drops the attributes that Windows keeps: they are put back.
   if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr)) {
     return SetFileAttributesW(target.c_str(), attributes) ? 0 : GetLastError();
