@@ -90,26 +90,33 @@ TPackageSettings TPackage::ReadSettings() const {
   return result;
 }
 
-std::vector<TPackageEntry> TPackage::Scan() const {
+std::vector<TPackageEntry> TPackage::Scan(std::vector<std::string>* skippedLinks) const {
   std::vector<TPackageEntry> entries;
   for (TPackageTree tree : {TPackageTree::Client, TPackageTree::Document}) {
-    ScanFolder(TreeFolder(tree), "", -1, tree, entries);
+    ScanFolder(TreeFolder(tree), "", -1, tree, entries, skippedLinks);
   }
   return entries;
 }
 
 void TPackage::ScanFolder(const std::string& folder, const std::string& relativePrefix, int parent,
-                          TPackageTree tree, std::vector<TPackageEntry>& entries) const {
+                          TPackageTree tree, std::vector<TPackageEntry>& entries,
+                          std::vector<std::string>* skippedLinks) const {
   for (const platform::TFileEntry& found : platform::FindFiles(folder, "*.*")) {
     const std::string& name = found.Name;
     if (name.starts_with('.') || name == kLinkNameFile) {
+      continue;
+    }
+    if (found.IsLink) {
+      if (skippedLinks) {
+        skippedLinks->push_back(relativePrefix + name);
+      }
       continue;
     }
     entries.push_back({CutToUtf16Length(relativePrefix + name, kMaxEntryLength), tree, name,
                        found.IsDirectory, parent});
     if (found.IsDirectory) {
       ScanFolder(folder + name + "\\", relativePrefix + name + "\\",
-                 static_cast<int>(entries.size()) - 1, tree, entries);
+                 static_cast<int>(entries.size()) - 1, tree, entries, skippedLinks);
     }
   }
 }

@@ -58,7 +58,9 @@ class TPackage {
 
   // Every entry of the client tree, then of the document tree. A folder comes right before its
   // content; names beginning with "." (with their content) and shortcut-name files are no entries.
-  std::vector<TPackageEntry> Scan() const;
+  // Nor are symbolic links and junctions: they lead outside the package (or round in a loop);
+  // their package-relative paths go to skippedLinks when given.
+  std::vector<TPackageEntry> Scan(std::vector<std::string>* skippedLinks = nullptr) const;
 
   // The first line of the folder's shortcut-name file; none when the folder has no such file or
   // the file has no lines.
@@ -66,7 +68,8 @@ class TPackage {
 
  private:
   void ScanFolder(const std::string& folder, const std::string& relativePrefix, int parent,
-                  TPackageTree tree, std::vector<TPackageEntry>& entries) const;
+                  TPackageTree tree, std::vector<TPackageEntry>& entries,
+                  std::vector<std::string>* skippedLinks) const;
 
   std::string FProgramFolder;
 };

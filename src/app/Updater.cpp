@@ -33,6 +33,31 @@ std::string ChunkPosition(int64_t offset, int64_t length, int64_t chunkSize, int
          "\r\nРазмер файла = " + std::to_string(size);
 }
 
+// Whether a name on the way from root to path (path itself included) is a link or junction:
+// what is written there lands outside the root.
+bool PassesLink(const std::string& root, const std::string& path) {
+  for (size_t end = path.find('\\', root.size());; end = path.find('\\', end + 1)) {
+    if (platform::IsLinkOrJunction(path.substr(0, end))) {
+      return true;
+    }
+    if (end == std::string::npos) {
+      return false;
+    }
+  }
+}
+
+// Files below folder, with their paths below it.
+void CollectFiles(const std::string& folder, const std::string& prefix,
+                  std::vector<std::string>& files) {
+  for (const platform::TFileEntry& entry : platform::FindFiles(folder, "*.*")) {
+    if (entry.IsDirectory && !entry.IsLink) {
+      CollectFiles(folder + entry.Name + "\\", prefix + entry.Name + "\\", files);
+    } else {
+      files.push_back(prefix + entry.Name);
+    }
+  }
+}
+
 bool IsForbiddenInFolderName(char c) {
   return std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos;
 }
@@ -59,92 +84,184 @@ TUpdater::TUpdater(IUpdateProgress& progress, const TCancelToken& cancel,
     : FProgress(progress), FCancel(cancel), FFileSecurity(fileSecurity), FShell(shell) {}
 
 void TUpdater::Update(const std::vector<TPackageEntry>& entries, const TTreeRoots& clientRoots,
-                      const TTreeRoots& documentRoots) {
+                      const TTreeRoots& documentRoots,
+                      const std::vector<std::string>& skippedLinks) {
+  FFailed.clear();
+  FNotRestoredIn.clear();
   FProgress.SetEntryCount(static_cast<int>(entries.size()));
-
-  // Folder creation failures show when the copy into the folder fails.
-  const auto createFolder = [this](const std::string& folder) {
-    try {
-      platform::ForceDirectories(folder);
-      FProgress.Log("Создана директория \"" + folder + "\"");
-    } catch (const EOSError&) {
-    }
-    FProgress.LetMessagesRun();
-  };
+  for (const std::string& link : skippedLinks) {
+    FProgress.Log("Ссылка \"" + link + "\" в пакете пропущена.");
+    Fail(link);
+  }
 
   for (const TPackageEntry& entry : entries) {
     if (FCancel.Cancelled()) {
       return;
     }
     const TTreeRoots& roots = entry.Tree == TPackageTree::Client ? clientRoots : documentRoots;
-    const std::string& relative = entry.Path;
-    const std::string source = roots.Source + relative;
-    const std::string target = roots.Target + relative;
-    const std::string backupFile = roots.Backup + relative;
-
-    if (platform::FileExists(source)) {
-      FProgress.Status(source);
-      bool replaced = false;
-      // An installed file is only overwritten once a copy of it is safe in the backup.
-      bool installedIsSafe = true;
-      if (platform::FileExists(target)) {
-        if (FCancel.Cancelled()) {
-          return;
-        }
-        const std::string backupFolder = ExtractFilePath(backupFile);
-        if (!platform::DirectoryExists(backupFolder)) {
-          createFolder(backupFolder);
-        }
-        if (FCancel.Cancelled()) {
-          return;
-        }
-        // A file already there is an earlier backup, not a copy of this one.
-        const bool backupWasFree = !platform::FileExists(backupFile);
-        if (BackupFile(target, backupFile)) {
-          FProgress.Log("Файл \"" + relative + "\" сохранен в бэкапе.");
-        } else {
-          FProgress.Log("Ошибка создания резервной копии \"" + relative + "\"");
-          // Copied but not deleted: the backup is whole all the same.
-          installedIsSafe = backupWasFree && platform::FileExists(backupFile);
-        }
-        FProgress.LetMessagesRun();
-        replaced = true;
-      }
-
-      if (FCancel.Cancelled()) {
-        return;
-      }
-      const std::string targetFolder = ExtractFilePath(target);
-      if (!platform::DirectoryExists(targetFolder)) {
-        createFolder(targetFolder);
-      }
-
-      if (FCancel.Cancelled()) {
-        return;
-      }
-      if (installedIsSafe && CopyPackageFile(source, target)) {
-        FProgress.Log("Файл \"" + relative + (replaced ? "\" обновлен." : "\" добавлен."));
-      } else {
-        FProgress.Log("Ошибка обновления файла: \"" + relative + "\"");
-      }
-      GrantEveryoneAccess(target);
+    if (platform::FileExists(roots.Source + entry.Path) && !UpdateFile(entry.Path, roots)) {
+      return;
     }
-
     FProgress.EntryDone();
     FProgress.LetMessagesRun();
   }
 
-  FProgress.Log("Все файлы обновлены.");
-  FProgress.Log("Количество обновленных файлов: " + std::to_string(entries.size()));
+  const size_t failedEntries = FFailed.size() - skippedLinks.size();
+  if (FFailed.empty()) {
+    FProgress.Log("Все файлы обновлены.");
+  } else {
+    FProgress.Log("Обновлены не все файлы.");
+    for (const std::string& relative : FFailed) {
+      FProgress.Log("Не обновлен файл: \"" + relative + "\"");
+    }
+    FProgress.Log("Количество необновленных файлов: " + std::to_string(FFailed.size()));
+  }
+  FProgress.Log("Количество обновленных файлов: " + std::to_string(entries.size() - failedEntries));
   FProgress.Log("");
   FProgress.Log("Для продолжения нажмите \"Далее>\"");
 }
 
+bool TUpdater::UpdateFile(const std::string& relative, const TTreeRoots& roots) {
+  const std::string source = roots.Source + relative;
+  const std::string target = roots.Target + relative;
+  const std::string backupFile = roots.Backup + relative;
+  FProgress.Status(source);
+
+  const std::string& backupBase =
+      backupFile.starts_with(roots.Target) ? roots.Target : roots.Backup;
+  if (PassesLink(roots.Target, target) || PassesLink(backupBase, backupFile)) {
+    FProgress.Log("Файл \"" + relative + "\" не обновлен: путь к нему проходит через ссылку.");
+    Fail(relative);
+    return true;
+  }
+
+  bool replaced = false;
+  // The original could not leave its place: the copy goes over it, its twin safe in the backup.
+  bool inPlace = false;
+  if (platform::FileExists(target)) {
+    if (FCancel.Cancelled()) {
+      return false;
+    }
+    const std::string backupFolder = ExtractFilePath(backupFile);
+    if (!platform::DirectoryExists(backupFolder)) {
+      CreateFolder(backupFolder);
+    }
+    if (FCancel.Cancelled()) {
+      return false;
+    }
+    const TBackupOutcome backup = BackUp(target, backupFile);
+    if (backup == TBackupOutcome::Moved) {
+      FProgress.Log("Файл \"" + relative + "\" сохранен в бэкапе.");
+    } else {
+      FProgress.Log("Ошибка создания резервной копии \"" + relative + "\"");
+    }
+    FProgress.LetMessagesRun();
+    if (backup == TBackupOutcome::Failed) {
+      // Without a whole backup the installed file is not overwritten: nothing could bring it
+      // back.
+      FProgress.Log("Ошибка обновления файла: \"" + relative + "\"");
+      Fail(relative);
+      return true;
+    }
+    replaced = true;
+    inPlace = backup == TBackupOutcome::CopiedOriginalStays;
+  }
+
+  if (FCancel.Cancelled()) {
+    return false;
+  }
+  const std::string targetFolder = ExtractFilePath(target);
+  if (!platform::DirectoryExists(targetFolder)) {
+    CreateFolder(targetFolder);
+  }
+  if (FCancel.Cancelled()) {
+    return false;
+  }
+
+  // A file that appeared at the target meanwhile is not ours to overwrite.
+  const TCopyOutcome copy = Copy(
+      source, target,
+      inPlace ? platform::TFileOpenMode::OpenOrCreate : platform::TFileOpenMode::CreateNew, false);
+  if (copy == TCopyOutcome::Copied) {
+    FProgress.Log("Файл \"" + relative + (replaced ? "\" обновлен." : "\" добавлен."));
+    try {
+      GrantEveryoneAccess(target);
+    } catch (const EOSError& error) {
+      FProgress.Log("Ошибка изменения прав доступа к файлу \"" + relative +
+                    "\": " + platform::SystemErrorMessage(error.ErrorCode()));
+      Fail(relative);
+    }
+    return true;
+  }
+  FProgress.Log("Ошибка обновления файла: \"" + relative + "\"");
+  Fail(relative);
+  // After a cancel the rollback puts every original back.
+  if (FCancel.Cancelled()) {
+    return false;
+  }
+  if (inPlace && copy == TCopyOutcome::TargetUntouched) {
+    // The original never left: its twin in the backup would only be moved over it again.
+    platform::DeleteFile(backupFile);
+  } else if (replaced) {
+    PutBack(relative, target, backupFile, roots.Backup);
+  }
+  return true;
+}
+
+void TUpdater::PutBack(const std::string& relative, const std::string& target,
+                       const std::string& backupFile, const std::string& backupRoot) {
+  bool back = false;
+  if (platform::FileExists(target)) {
+    // A spoiled target that could not be removed gets the original's bytes over it.
+    back = Copy(backupFile, target, platform::TFileOpenMode::OpenOrCreate, true) ==
+           TCopyOutcome::Copied;
+    if (back) {
+      platform::DeleteFile(backupFile);
+    }
+  } else {
+    uint32_t code = 0;
+    back = platform::TryRenameFile(backupFile, target, code);
+  }
+  if (back) {
+    FProgress.Log("Файл \"" + relative + "\" восстановлен из бэкапа.");
+  } else {
+    NotRestored(relative, backupRoot);
+  }
+}
+
+void TUpdater::CreateFolder(const std::string& folder) {
+  // Folder creation failures show when the copy into the folder fails.
+  try {
+    platform::ForceDirectories(folder);
+    FProgress.Log("Создана директория \"" + folder + "\"");
+  } catch (const EOSError&) {
+  }
+  FProgress.LetMessagesRun();
+}
+
+void TUpdater::Fail(const std::string& relative) {
+  FFailed.push_back(relative);
+}
+
+void TUpdater::NotRestored(const std::string& relative, const std::string& backupRoot) {
+  FProgress.Log("Не удалось восстановить файл \"" + relative + "\", он остался в бэкапе \"" +
+                backupRoot + "\"");
+  if (std::find(FNotRestoredIn.begin(), FNotRestoredIn.end(), backupRoot) == FNotRestoredIn.end()) {
+    FNotRestoredIn.push_back(backupRoot);
+  }
+}
+
 bool TUpdater::CopyPackageFile(const std::string& source, const std::string& target,
                                platform::TFileOpenMode targetMode) {
+  return Copy(source, target, targetMode, false) == TCopyOutcome::Copied;
+}
+
+TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::string& target,
+                                      platform::TFileOpenMode targetMode, bool flush) {
   using platform::TFileOpenMode;
   using platform::TFileShare;
   bool copied = false;
+  bool opened = false;
   bool created = false;
   {
     uint32_t code = 0;
@@ -155,7 +272,8 @@ bool TUpdater::CopyPackageFile(const std::string& source, const std::string& tar
     } else {
       const int64_t size = sourceFile->Size();
       const auto targetFile = platform::TryOpenFile(target, targetMode, TFileShare::DenyRead, code);
-      created = targetFile && targetMode == TFileOpenMode::CreateNew;
+      opened = targetFile != nullptr;
+      created = opened && targetMode == TFileOpenMode::CreateNew;
       if (!targetFile) {
         FProgress.ShowFailure("Step: 2 - " + platform::SystemErrorMessage(code));
       } else if (size == 0) {
@@ -168,11 +286,14 @@ bool TUpdater::CopyPackageFile(const std::string& source, const std::string& tar
       }
       // The target keeps what it held: a longer earlier file must leave no tail behind the new
       // content. (Cutting it to nothing first would make some file systems write the whole new
-      // file out when it is closed.)
+      // file out when it is closed.) A backup is on the disk before its original goes.
       if (copied) {
         try {
           if (targetFile->Size() > size) {
             targetFile->SetSize(size);
+          }
+          if (flush) {
+            targetFile->Flush();
           }
         } catch (const EOSError& error) {
           FProgress.ShowFailure("Step: 2 - " + platform::SystemErrorMessage(error.ErrorCode()));
@@ -181,13 +302,20 @@ bool TUpdater::CopyPackageFile(const std::string& source, const std::string& tar
       }
     }
   }
+  if (copied && !FCancel.Cancelled()) {
+    return TCopyOutcome::Copied;
+  }
+  if (!opened) {
+    return TCopyOutcome::TargetUntouched;
+  }
   // Cancelled: the target is half-written or no longer wanted. A file made new here and not
   // filled is nobody's copy.
-  if (FCancel.Cancelled() || (created && !copied)) {
-    platform::DeleteFile(target);
-    copied = false;
+  if (FCancel.Cancelled() || created) {
+    if (platform::DeleteFile(target) && created) {
+      return TCopyOutcome::TargetUntouched;
+    }
   }
-  return copied;
+  return TCopyOutcome::TargetSpoiled;
 }
 
 int32_t TUpdater::CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
@@ -231,30 +359,50 @@ int32_t TUpdater::CopyMappedChunks(platform::IFileMapping& mapping, platform::IF
 }
 
 bool TUpdater::BackupFile(const std::string& file, const std::string& backupFile) {
-  // An incomplete copy is removed by the copy itself: the rollback would put it back over the
-  // installed file.
-  return CopyPackageFile(file, backupFile, platform::TFileOpenMode::CreateNew) &&
-         platform::DeleteFile(file);
+  return BackUp(file, backupFile) == TBackupOutcome::Moved;
+}
+
+TUpdater::TBackupOutcome TUpdater::BackUp(const std::string& file, const std::string& backupFile) {
+  // The backup folder is inside the file's own root: a rename keeps the file's access list,
+  // times and streams, and there is never a moment without a whole original.
+  uint32_t code = 0;
+  if (platform::TryRenameFile(file, backupFile, code)) {
+    return TBackupOutcome::Moved;
+  }
+  // Refused (another volume, the file in use, the name taken): a copy made new, never over an
+  // earlier original, and flushed before its original goes. An incomplete copy is removed by the
+  // copy itself: the rollback would put it back over the installed file.
+  if (Copy(file, backupFile, platform::TFileOpenMode::CreateNew, true) != TCopyOutcome::Copied) {
+    return TBackupOutcome::Failed;
+  }
+  return platform::DeleteFile(file) ? TBackupOutcome::Moved : TBackupOutcome::CopiedOriginalStays;
 }
 
 void TUpdater::GrantEveryoneAccess(const std::string& file) {
   FFileSecurity.GrantEveryoneAccess(file);
 }
 
-void TUpdater::RestoreBackup(platform::TWindowHandle ownerWindow, const std::string& backupFolder,
+bool TUpdater::RestoreBackup(platform::TWindowHandle ownerWindow, const std::string& backupFolder,
                              const std::string& targetFolder) {
   // Before the update named its backups there is nothing to put back (and an empty pattern
   // would name the working folder).
   if (backupFolder.empty()) {
-    return;
+    return true;
   }
   const int32_t result =
       FShell.Move(ownerWindow, backupFolder + "*.*", targetFolder,
                   platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true});
-  if (result < 0) {
-    throw platform::OSError(static_cast<uint32_t>(result));
-  }
   platform::RemoveDir(backupFolder);
+  if (result == 0 && !platform::DirectoryExists(backupFolder)) {
+    return true;
+  }
+  // The shell's answer does not say which files stayed: what is left in the folder does.
+  std::vector<std::string> left;
+  CollectFiles(backupFolder, "", left);
+  for (const std::string& relative : left) {
+    NotRestored(relative, backupFolder);
+  }
+  return left.empty();
 }
 
 }  // namespace kv::app

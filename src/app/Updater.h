@@ -67,9 +67,16 @@ class TUpdater {
            platform::IFileSecurity& fileSecurity, platform::IShellFileOperations& shell);
 
   // Copies the files among the entries in order, logging each step, and ends with the summary.
-  // Stops without one at the first check after a cancel.
+  // A file that fails is logged and keeps its installed version, and the update goes on; the
+  // summary names the files that failed, the package's skipped links among them. Stops without
+  // a summary at the first check after a cancel.
   void Update(const std::vector<TPackageEntry>& entries, const TTreeRoots& clientRoots,
-              const TTreeRoots& documentRoots);
+              const TTreeRoots& documentRoots, const std::vector<std::string>& skippedLinks = {});
+  // The package-relative paths that the last update did not bring in, in the order they failed.
+  const std::vector<std::string>& Failed() const { return FFailed; }
+  // The backup folders that still hold an original the update or the rollback could not put
+  // back, each once.
+  const std::vector<std::string>& NotRestoredIn() const { return FNotRestoredIn; }
 
   // The target is opened as targetMode says; one made new here is removed again when the copy
   // fails.
@@ -78,20 +85,40 @@ class TUpdater {
   // The bytes of the last write, or -1 when the copy failed.
   int32_t CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
                            int64_t size);
-  // Copies file to a new backupFile and deletes file; false when either failed. An existing
-  // backupFile is never opened over: it may be the only copy of an earlier original.
+  // Moves file to backupFile, or where the system refuses the rename, copies it to a new
+  // backupFile flushed to disk and deletes file; false when file is still there. An existing
+  // backupFile is never replaced: it may be the only copy of an earlier original.
   bool BackupFile(const std::string& file, const std::string& backupFile);
   void GrantEveryoneAccess(const std::string& file);
   // Moves the backup folder's content over the target folder (the shell's move, owned by the
-  // window ownerWindow) and removes the emptied backup folder.
-  void RestoreBackup(platform::TWindowHandle ownerWindow, const std::string& backupFolder,
+  // window ownerWindow) and removes the emptied backup folder. What the move left behind is
+  // logged and stays in the backup folder; false then.
+  bool RestoreBackup(platform::TWindowHandle ownerWindow, const std::string& backupFolder,
                      const std::string& targetFolder);
 
  private:
+  // What a copy did to its target.
+  enum class TCopyOutcome { Copied, TargetUntouched, TargetSpoiled };
+  enum class TBackupOutcome { Moved, CopiedOriginalStays, Failed };
+
+  TCopyOutcome Copy(const std::string& source, const std::string& target,
+                    platform::TFileOpenMode targetMode, bool flush);
+  TBackupOutcome BackUp(const std::string& file, const std::string& backupFile);
+  // One file of the package; false when a cancel stopped it.
+  bool UpdateFile(const std::string& relative, const TTreeRoots& roots);
+  // Brings the original back after its update failed.
+  void PutBack(const std::string& relative, const std::string& target,
+               const std::string& backupFile, const std::string& backupRoot);
+  void CreateFolder(const std::string& folder);
+  void Fail(const std::string& relative);
+  void NotRestored(const std::string& relative, const std::string& backupRoot);
+
   IUpdateProgress& FProgress;
   const TCancelToken& FCancel;
   platform::IFileSecurity& FFileSecurity;
   platform::IShellFileOperations& FShell;
+  std::vector<std::string> FFailed;
+  std::vector<std::string> FNotRestoredIn;
 };
 
 }  // namespace kv::app

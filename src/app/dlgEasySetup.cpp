@@ -50,6 +50,17 @@ std::string BackupRoot(const std::string& targetRoot, const std::string& taken =
   return NewBackupRoot(targetRoot, platform::DateTimeToStrLocale(platform::Now()), taken);
 }
 
+const char* const kFinishHint = "Для завершения нажмите кнопку \"Готово\"";
+
+// "в папке" and the folder, or "в папках" and each of them.
+std::string InFolders(const std::vector<std::string>& folders) {
+  std::string text = folders.size() == 1 ? "в папке" : "в папках";
+  for (size_t i = 0; i < folders.size(); ++i) {
+    text += (i == 0 ? " \"" : i + 1 == folders.size() ? " и \"" : ", \"") + folders[i] + "\"";
+  }
+  return text;
+}
+
 bool Contains(const std::vector<std::string>& list, const std::string& item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
@@ -175,6 +186,9 @@ void TfrmEasySetup::SetPageState(TPageState state) {
       FView.Show(TViewPart::Tree, false);
       FView.Show(TViewPart::TreeCaption, false);
       RegisterConnections();
+      if (!FBreakInstall.Cancelled() && !FUpdater.Failed().empty()) {
+        FView.SetFinishText(FinishedWithFailuresText());
+      }
       FCancelEnabled = false;
       FView.SetEnabled(TWizardButton::Cancel, false);
       FView.SetNextCaption("Готово");
@@ -193,7 +207,9 @@ void TfrmEasySetup::LeaveCopyData() {
   const auto endCopy = [this] {
     FView.SetEnabled(TWizardButton::Next, true);
     FView.Show(TViewPart::Progress, false);
-    FView.SetStatus("Копирование завершено. Для продолжения нажмите \"Далее>\"");
+    FView.SetStatus(FUpdater.Failed().empty()
+                        ? "Копирование завершено. Для продолжения нажмите \"Далее>\""
+                        : "Копирование завершено с ошибками. Для продолжения нажмите \"Далее>\"");
     FStartInstall = false;
   };
   try {
@@ -201,6 +217,10 @@ void TfrmEasySetup::LeaveCopyData() {
       FView.AppendLog("Произвожу процесс восстановления данных.");
       FView.ProcessMessages();
       RestoreBackups();
+      // The window closes without a done page: what stayed in a backup is said here.
+      if (!FLeftInBackup.empty()) {
+        FView.ShowWarning(CancelledText());
+      }
       FCloseStatus = true;
       FView.Close();
     }
@@ -233,13 +253,15 @@ void TfrmEasySetup::Image2Click() {
   if (!FView.Ask("Отменить процесс экспресс обновления?")) {
     return;
   }
-  // Here the page is the copy or the shortcut page (the copy only runs on the former).
+  // Here the page is the copy or the shortcut page (the copy only runs on the former). A copy
+  // under way still holds its file: its exit actions roll back once it has stopped.
   FBreakInstall.Cancel();
-  RestoreBackups();
+  if (!FStartInstall) {
+    RestoreBackups();
+  }
   FView.Show(TViewPart::Log, false);
   FView.Show(TViewPart::Status, false);
-  FView.SetFinishText(
-      "Экспресс установка отменена пользователем. Для завершения нажмите кнопку \"Готово\"");
+  FView.SetFinishText(CancelledText());
   // While the copy runs this is ignored; the copy page's exit actions end the wizard then.
   SetPageState(TPageState::psConnections);
 }
@@ -317,7 +339,8 @@ void TfrmEasySetup::RunUpdate() {
   FBackUpCommonFolder = BackupRoot(FTargets.Client);
   FBackUpAppFolder = BackupRoot(FTargets.Document, FBackUpCommonFolder);
 
-  FDataList = FPackage.Scan();
+  std::vector<std::string> skippedLinks;
+  FDataList = FPackage.Scan(&skippedLinks);
   FShortcutTree.AddDocumentTree(FPackage, FDataList,
                                 [this](const std::string& path) { return IsAutoLink(path); });
   ICheckedTree& tree = FView.Tree();
@@ -329,13 +352,38 @@ void TfrmEasySetup::RunUpdate() {
 
   FUpdater.Update(
       FDataList, {FPackage.TreeFolder(TPackageTree::Client), FTargets.Client, FBackUpCommonFolder},
-      {FPackage.TreeFolder(TPackageTree::Document), FTargets.Document, FBackUpAppFolder});
+      {FPackage.TreeFolder(TPackageTree::Document), FTargets.Document, FBackUpAppFolder},
+      skippedLinks);
 }
 
 void TfrmEasySetup::RestoreBackups() {
-  FUpdater.RestoreBackup(FView.Handle(), FBackUpCommonFolder, FTargets.Client);
-  FUpdater.RestoreBackup(FView.Handle(), FBackUpAppFolder, FTargets.Document);
+  FLeftInBackup.clear();
+  for (const auto& [backup, target] : {std::pair{&FBackUpCommonFolder, &FTargets.Client},
+                                       std::pair{&FBackUpAppFolder, &FTargets.Document}}) {
+    if (!FUpdater.RestoreBackup(FView.Handle(), *backup, *target)) {
+      FLeftInBackup.push_back(*backup);
+    }
+  }
   FLinks.DeleteAll();
+}
+
+std::string TfrmEasySetup::CancelledText() const {
+  if (FLeftInBackup.empty()) {
+    return "Экспресс установка отменена пользователем. " + std::string(kFinishHint);
+  }
+  return "Экспресс установка отменена пользователем, но не все файлы восстановлены.\r\n"
+         "Их прежние версии остались " +
+         InFolders(FLeftInBackup) + ".\r\n" + kFinishHint;
+}
+
+std::string TfrmEasySetup::FinishedWithFailuresText() const {
+  std::string text = "Экспресс установка завершена с ошибками. Количество необновленных файлов: " +
+                     std::to_string(FUpdater.Failed().size()) + ".\r\n";
+  if (!FUpdater.NotRestoredIn().empty()) {
+    text +=
+        "Прежние версии некоторых файлов остались " + InFolders(FUpdater.NotRestoredIn()) + ".\r\n";
+  }
+  return text + kFinishHint;
 }
 
 bool TfrmEasySetup::IsAutoLink(const std::string& path) const {

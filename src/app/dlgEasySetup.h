@@ -99,6 +99,9 @@ class TfrmEasySetup {
 
   // The copy page's exit actions, run however its work ended.
   void LeaveCopyData();
+  // The done page's text after a cancel, and after an update where files failed.
+  std::string CancelledText() const;
+  std::string FinishedWithFailuresText() const;
 
   IEasySetupView& FView;
   TPackage FPackage;
@@ -115,6 +118,8 @@ class TfrmEasySetup {
   TInstallTargets FTargets;  // SmetaCommonFolder and SmetaAppFolder
   std::string FBackUpCommonFolder;
   std::string FBackUpAppFolder;
+  // The backup folders the last rollback could not empty.
+  std::vector<std::string> FLeftInBackup;
   std::vector<TPackageEntry> FDataList;
   TPackageSettings FSettings;
 };

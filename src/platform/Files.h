@@ -21,6 +21,12 @@ void ForceDirectories(const std::string& path);
 bool DeleteFile(const std::string& path);
 // Removes an empty folder; false when it failed.
 bool RemoveDir(const std::string& path);
+// Renames a file within its volume, never over an existing one; false and the system's error code
+// when the system refuses (the name taken, another volume, the file in use).
+bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& errorCode);
+// Whether the path itself is a symbolic link, a junction or another reparse point: a name that
+// leads somewhere else.
+bool IsLinkOrJunction(const std::string& path);
 
 struct TFileSearchInfo {
   int64_t Size = 0;
@@ -33,6 +39,7 @@ struct TFileEntry {
   std::string Name;
   bool IsDirectory = false;
   int64_t Size = 0;
+  bool IsLink = false;  // a symbolic link or junction (IsDirectory tells what it leads to)
 };
 // The entries of a folder whose names match a mask of '*' and '?' ("*.tmp"), letter case
 // ignored, in the order the file system gives them; "." and ".." are left out. Empty when the
@@ -85,6 +92,8 @@ class IFileHandle {
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   virtual int64_t Size() = 0;
   virtual void SetSize(int64_t size) = 0;
+  // Writes what the system still buffers through to the disk; raises EOSError on failure.
+  virtual void Flush() = 0;
   // A read-only mapping of the whole file; null and the system's error code when the system
   // refuses (it maps no empty file).
   virtual std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) = 0;

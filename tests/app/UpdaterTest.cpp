@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,12 @@
 #include "base/Exceptions.h"
 #include "platform/FileSecurity.h"
 #include "platform/Files.h"
+#include "platform/OSError.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "support/FakeUpdateProgress.h"
+#include "support/FaultyUpdate.h"
 #include "support/TempFolder.h"
 #include "support/WizardWorld.h"
 
@@ -295,30 +298,31 @@ TEST(UpdateWithoutClientTest, NothingIsScannedOrCopied) {
 }
 
 // A cancel confirmed at any point where the update lets messages through stops it there; the
-// rollback puts every replaced file back and the wizard ends. A cancelled copy leaves its
-// target absent, and granting access to it then raises, as the window's error report shows.
+// rollback puts every replaced file back once the copy has stopped, and the wizard ends. A
+// cancelled copy leaves its target absent. The backup is a rename without pauses; only where the
+// rename is refused (here the installed file is held open) does it copy, chunk by chunk.
 TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
   struct Case {
     const char* Name;
     // The last log line when the cancel comes, and how many pumps after it.
     std::function<bool(const std::string&, const TWizardWorld&)> LastLine;
     int PumpsAfter;
-    bool Raises;
+    bool HoldInstalledOpen = false;
   };
   const auto startsWith = [](const char* text) {
     return [text](const std::string& line, const TWizardWorld&) { return line.starts_with(text); };
   };
   const Case cases[] = {
-      {"after creating the backup folder", startsWith("Создана директория"), 1, false},
-      {"during the backup's copy", startsWith("Создана директория"), 2, false},
-      {"after the backup", startsWith("Файл \"Data\\big.bin\" сохранен"), 1, false},
-      {"during the update's copy", startsWith("Файл \"Data\\big.bin\" сохранен"), 3, true},
-      {"after an entry", startsWith("Файл \"Data\\big.bin\" обновлен"), 1, false},
+      {"after creating the backup folder", startsWith("Создана директория"), 1},
+      {"during the backup's copy", startsWith("Создана директория"), 2, true},
+      {"after the backup", startsWith("Файл \"Data\\big.bin\" сохранен"), 1},
+      {"during the update's copy", startsWith("Файл \"Data\\big.bin\" сохранен"), 3},
+      {"after an entry", startsWith("Файл \"Data\\big.bin\" обновлен"), 1},
       {"after creating the target folder",
        [](const std::string& line, const TWizardWorld& world) {
          return line == "Создана директория " + Quoted(world.MyFolderRoot + "Новая\\");
        },
-       1, false},
+       1},
   };
   const std::string oldBytes = Pattern(static_cast<size_t>(kChunk * 2 + 5), 'o');
   const std::string newBytes = Pattern(static_cast<size_t>(kChunk * 4 + 9), 'n');
@@ -328,6 +332,11 @@ TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
     world.AddInstalledFile(TPackageTree::Client, "Data\\big.bin", oldBytes);
     world.AddPackageFile(TPackageTree::Client, "Data\\big.bin", newBytes);
     world.AddPackageFile(TPackageTree::Document, "Новая\\файл.txt", "new");
+    std::unique_ptr<platform::IFileHandle> holder;
+    if (c.HoldInstalledOpen) {
+      holder = platform::OpenFile(world.CommonDataFolder + "Data\\big.bin",
+                                  platform::TFileOpenMode::OpenRead);
+    }
     TfrmEasySetup& form = world.CreateWizard();
     size_t logSize = 0;
     int pumps = 0;
@@ -346,11 +355,8 @@ TEST(UpdateCancelTest, EveryPointOfCancelKeepsTheInstalledFiles) {
       }
     };
 
-    if (c.Raises) {
-      EXPECT_THROW(form.Image3Click(), EOSError);
-    } else {
-      EXPECT_NO_THROW(form.Image3Click());
-    }
+    EXPECT_NO_THROW(form.Image3Click());
+    holder.reset();
 
     ASSERT_TRUE(cancelled);
     EXPECT_TRUE(world.View.Closed);
@@ -392,31 +398,61 @@ TEST_F(UpdateTest, EntriesLongerThan260CharactersAreCutAndSkipped) {
   EXPECT_TRUE(View.Messages.empty());
 }
 
-TEST_F(UpdateTest, AFolderOfThePackageWhereTheInstalledCopyIsAFile) {
-  World.AddInstalledFile(TPackageTree::Document, "Шаблоны", "a file, not a folder");
-  World.AddPackageFile(TPackageTree::Document, "Шаблоны\\Акт.xlt", "act");
+// Entries the system refuses are logged and counted; the entries after them are still copied.
+TEST(UpdateFaultTest, AFolderOfThePackageWhereTheInstalledCopyIsAFile) {
+  TWizardWorld world;
+  test::TFaultyUpdate update(world);
+  world.AddInstalledFile(TPackageTree::Client, "Data\\Шаблоны", "a file, not a folder");
+  world.AddPackageFile(TPackageTree::Client, "Data\\Шаблоны\\Акт.xlt", "act");
 
-  // The folder cannot be made, the copy into it fails, and so does the access change after it.
-  EXPECT_THROW(RunCopyPage(), EOSError);
+  update.Run(world.CreateWizard());
 
-  EXPECT_EQ(Installed(TPackageTree::Document, "Шаблоны"), "a file, not a folder");
-  EXPECT_EQ(View.Log, Strings{"Ошибка обновления файла: \"Шаблоны\\Акт.xlt\""});
-  ASSERT_EQ(View.Messages.size(), 1u);
-  EXPECT_TRUE(View.Messages[0].Text.starts_with("Step: 2 - ")) << View.Messages[0].Text;
-  EXPECT_FALSE(Form.StartInstall());
+  EXPECT_EQ(ReadFileBytes(world.CommonDataFolder + "Data\\Шаблоны"), "a file, not a folder");
+  update.ExpectFailed({"Data\\Шаблоны\\Акт.xlt"});
+  ASSERT_EQ(world.View.Messages.size(), 1u);
+  EXPECT_TRUE(world.View.Messages[0].Text.starts_with("Step: 2 - ")) << world.View.Messages[0].Text;
 }
 
-TEST_F(UpdateTest, AFileOfThePackageWhereTheInstalledCopyIsAFolder) {
-  World.AddInstalledFile(TPackageTree::Client, "Kvsmeta.ini\\user.ini", "user's");
-  World.AddPackageFile(TPackageTree::Client, "Kvsmeta.ini", "ini");
+TEST(UpdateFaultTest, AFileOfThePackageWhereTheInstalledCopyIsAFolder) {
+  TWizardWorld world;
+  test::TFaultyUpdate update(world);
+  platform::DeleteFile(update.Target(test::TFaultyUpdate::kFaulty));
+  world.AddInstalledFile(TPackageTree::Client,
+                         std::string(test::TFaultyUpdate::kFaulty) + "\\user.ini", "user's");
 
-  RunCopyPage();
+  update.Run(world.CreateWizard());
 
-  EXPECT_EQ(Installed(TPackageTree::Client, "Kvsmeta.ini\\user.ini"), "user's");
-  EXPECT_TRUE(Logged("Ошибка обновления файла: \"Kvsmeta.ini\""));
-  EXPECT_TRUE(Logged("Все файлы обновлены."));
-  ASSERT_EQ(View.Messages.size(), 1u);
-  EXPECT_TRUE(View.Messages[0].Text.starts_with("Step: 2 - ")) << View.Messages[0].Text;
+  EXPECT_EQ(ReadFileBytes(update.Target(test::TFaultyUpdate::kFaulty) + "\\user.ini"), "user's");
+  EXPECT_TRUE(std::count(world.View.Log.begin(), world.View.Log.end(),
+                         "Ошибка обновления файла: \"Data\\faulty.dat\""));
+  EXPECT_EQ(ReadFileBytes(update.Target(test::TFaultyUpdate::kSound)), "new sound");
+  ASSERT_EQ(world.View.Messages.size(), 1u);
+  EXPECT_TRUE(world.View.Messages[0].Text.starts_with("Step: 2 - ")) << world.View.Messages[0].Text;
+}
+
+// The package file vanishes (or can no longer be read) once the installed file is in the
+// backup: the original goes back at once and the update goes on.
+TEST(UpdateFaultTest, APackageFileGoneAfterTheBackupPutsTheOriginalBack) {
+  TWizardWorld world;
+  test::TFaultyUpdate update(world);
+  world.View.OnProcessMessages = [&] {
+    if (!world.View.Log.empty() &&
+        world.View.Log.back() == "Файл \"Data\\faulty.dat\" сохранен в бэкапе.") {
+      platform::DeleteFile(update.Source(test::TFaultyUpdate::kFaulty));
+    }
+  };
+  TfrmEasySetup& form = world.CreateWizard();
+
+  update.Run(form);
+
+  update.ExpectFailed({test::TFaultyUpdate::kFaulty});
+  EXPECT_TRUE(std::count(world.View.Log.begin(), world.View.Log.end(),
+                         "Файл \"Data\\faulty.dat\" восстановлен из бэкапа."));
+  EXPECT_FALSE(platform::FileExists(form.BackUpCommonFolder() + test::TFaultyUpdate::kFaulty));
+  EXPECT_EQ(ReadFileBytes(form.BackUpCommonFolder() + test::TFaultyUpdate::kSound),
+            test::TFaultyUpdate::kOldSound);
+  ASSERT_EQ(world.View.Messages.size(), 1u);
+  EXPECT_TRUE(world.View.Messages[0].Text.starts_with("Step: 1 - ")) << world.View.Messages[0].Text;
 }
 
 // Without a complete backup the installed file is not overwritten: the rollback could not
@@ -430,10 +466,12 @@ TEST_F(UpdateTest, AnInstalledFileWithoutABackupIsNotOverwritten) {
   RunCopyPage();
 
   EXPECT_EQ(Installed(TPackageTree::Client, "base.dat"), "old");
-  EXPECT_EQ(View.Log, (Strings{"Ошибка создания резервной копии \"base.dat\"",
-                               "Ошибка обновления файла: \"base.dat\"", "Все файлы обновлены.",
-                               "Количество обновленных файлов: 1", "",
-                               "Для продолжения нажмите \"Далее>\""}));
+  EXPECT_EQ(
+      View.Log,
+      (Strings{"Ошибка создания резервной копии \"base.dat\"",
+               "Ошибка обновления файла: \"base.dat\"", "Обновлены не все файлы.",
+               "Не обновлен файл: \"base.dat\"", "Количество необновленных файлов: 1",
+               "Количество обновленных файлов: 0", "", "Для продолжения нажмите \"Далее>\""}));
   ASSERT_EQ(View.Messages.size(), 1u);
   EXPECT_TRUE(View.Messages[0].Text.starts_with("Step: 2 - ")) << View.Messages[0].Text;
 }
@@ -453,8 +491,8 @@ class UpdaterTest : public testing::Test {
 using CopyPackageFileTest = UpdaterTest;
 
 // Entries as the package scan lists them, copied straight from their trees' folders. A cancel
-// polled mid-file stops the update there: the half-written file goes (and granting access to it
-// then raises), nothing after it is touched and no summary is logged.
+// polled mid-file stops the update there: the half-written file goes, nothing after it is
+// touched and no summary is logged.
 TEST_F(UpdaterTest, UpdateReportsEachEntryAndStopsWhereTheCancelIsPolled) {
   const TTreeRoots client{Path("Пакет\\Client\\"), Path("Common\\"), Path("Common\\Backup\\")};
   const TTreeRoots documents{Path("Пакет\\Docs\\"), Path("Docs\\"), Path("Docs\\Backup\\")};
@@ -488,7 +526,7 @@ TEST_F(UpdaterTest, UpdateReportsEachEntryAndStopsWhereTheCancelIsPolled) {
       Cancel.Cancel();
     }
   };
-  EXPECT_THROW(Updater.Update(entries, client, documents), EOSError);
+  Updater.Update(entries, client, documents);
   EXPECT_EQ(Progress.EntriesDone, 2);
   EXPECT_EQ(Progress.Lines,
             (Strings{"Файл \"a.txt\" добавлен.", "Ошибка обновления файла: \"big.bin\""}));
@@ -607,6 +645,7 @@ class FailingTarget final : public platform::IFileHandle {
   int64_t Seek(int64_t, platform::TSeekOrigin) override { return 0; }
   int64_t Size() override { return std::ssize(Written); }
   void SetSize(int64_t) override {}
+  void Flush() override {}
   std::unique_ptr<platform::IFileMapping> MapReadOnly(uint32_t&) override { return nullptr; }
 
   std::string Written;
@@ -742,11 +781,12 @@ TEST_F(UpdaterTest, AnExistingBackupFileIsNeverOverwritten) {
   Updater.Update({{"base.dat", TPackageTree::Client, "base.dat", false, -1}}, client, documents);
   EXPECT_EQ(Progress.Lines[0], "Ошибка создания резервной копии \"base.dat\"");
   EXPECT_EQ(Progress.Lines[1], "Ошибка обновления файла: \"base.dat\"");
+  EXPECT_EQ(Updater.Failed(), Strings{"base.dat"});
   EXPECT_EQ(ReadFileBytes(client.Backup + "base.dat"), "earlier original");
   EXPECT_EQ(ReadFileBytes(client.Target + "base.dat"), "installed");
 }
 
-// The shell's answers: an error code with the top bit set is raised, any other is ignored.
+// The shell's move as the rollback asks for it; what it answers counts only with what it left.
 class FakeShellFileOperations final : public platform::IShellFileOperations {
  public:
   int32_t Move(platform::TWindowHandle, const std::string& sourcePattern,
@@ -760,23 +800,76 @@ class FakeShellFileOperations final : public platform::IShellFileOperations {
   Strings Calls;
 };
 
-TEST_F(UpdaterTest, RestoreBackupRaisesOnlyShellErrorsWithTheTopBit) {
+TEST_F(UpdaterTest, RestoreBackupAsksTheShellToMoveWithoutQuestions) {
   FakeShellFileOperations shell;
   TUpdater updater(Progress, Cancel, platform::CurrentFileSecurity::Get(), shell);
 
-  updater.RestoreBackup(platform::TWindowHandle::None, "", "C:\\Common\\");
+  EXPECT_TRUE(updater.RestoreBackup(platform::TWindowHandle::None, "", Path("Common\\")));
   EXPECT_TRUE(shell.Calls.empty()) << "no backups named yet";
 
-  shell.Result = 0x402;
-  updater.RestoreBackup(platform::TWindowHandle::None, "C:\\Common\\ExpressBackup\\1\\",
-                        "C:\\Common\\");
-  EXPECT_EQ(shell.Calls, (Strings{"C:\\Common\\ExpressBackup\\1\\*.* -> C:\\Common\\"}));
-  EXPECT_EQ(shell.Options, (platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true}));
-
+  // An error of the shell over a folder that is gone loses nothing.
   shell.Result = static_cast<int32_t>(0x80004005);
-  EXPECT_THROW(updater.RestoreBackup(platform::TWindowHandle::None, "C:\\App\\ExpressBackup\\2\\",
-                                     "C:\\App\\"),
-               EOSError);
+  const std::string backup = Path("Common\\ExpressBackup\\1\\");
+  EXPECT_TRUE(updater.RestoreBackup(platform::TWindowHandle::None, backup, Path("Common\\")));
+  EXPECT_EQ(shell.Calls, (Strings{backup + "*.* -> " + Path("Common\\")}));
+  EXPECT_EQ(shell.Options, (platform::TMoveOptions{.NoConfirmation = true, .AllowUndo = true}));
+  EXPECT_TRUE(Progress.Lines.empty());
+}
+
+// The shell's move fails for one file (its installed copy is held open): the others go back, and
+// the one left is logged and stays whole in the backup folder, which stays too.
+TEST_F(UpdaterTest, ARollbackThatLeavesAFileSaysWhichAndKeepsIt) {
+  const std::string common = Path("Common\\");
+  const std::string backup = common + "ExpressBackup\\05.03.2024 10-20-30\\";
+  TWizardWorld::WriteFile(backup + "Data\\held.dat", "old held");
+  TWizardWorld::WriteFile(common + "Data\\held.dat", "new held");
+  TWizardWorld::WriteFile(backup + "Data\\free.dat", "old free");
+  TWizardWorld::WriteFile(common + "Data\\free.dat", "new free");
+  {
+    const auto holder =
+        platform::OpenFile(common + "Data\\held.dat", platform::TFileOpenMode::OpenRead);
+    EXPECT_FALSE(Updater.RestoreBackup(platform::TWindowHandle::None, backup, common));
+  }
+  EXPECT_EQ(ReadFileBytes(common + "Data\\free.dat"), "old free");
+  EXPECT_EQ(ReadFileBytes(common + "Data\\held.dat"), "new held");
+  EXPECT_EQ(ReadFileBytes(backup + "Data\\held.dat"), "old held");
+  EXPECT_EQ(Progress.Lines, Strings{"Не удалось восстановить файл \"Data\\held.dat\", он остался в "
+                                    "бэкапе \"" +
+                                    backup + "\""});
+  EXPECT_EQ(Updater.NotRestoredIn(), Strings{backup});
+}
+
+// A failed access change is logged for its file alone; the file stays updated and counts as
+// failed, and the entries after it are still copied.
+TEST_F(UpdaterTest, AFailedAccessChangeIsLoggedForItsFileAlone) {
+  struct TRefusingSecurity final : platform::IFileSecurity {
+    void GrantEveryoneAccess(const std::string& path) override {
+      if (path.ends_with("refused.dat")) {
+        throw platform::OSError(5, path);
+      }
+      Granted.push_back(path);
+    }
+    Strings Granted;
+  } security;
+  TUpdater updater(Progress, Cancel, security, platform::CurrentShellFileOperations::Get());
+  const TTreeRoots client{Path("Пакет\\Client\\"), Path("Common\\"), Path("Common\\Backup\\")};
+  const TTreeRoots documents{Path("Пакет\\Docs\\"), Path("Docs\\"), Path("Docs\\Backup\\")};
+  TWizardWorld::WriteFile(client.Source + "refused.dat", "r");
+  TWizardWorld::WriteFile(client.Source + "after.dat", "a");
+  platform::ForceDirectories(client.Target);
+
+  updater.Update({{"refused.dat", TPackageTree::Client, "refused.dat", false, -1},
+                  {"after.dat", TPackageTree::Client, "after.dat", false, -1}},
+                 client, documents);
+
+  EXPECT_EQ(ReadFileBytes(client.Target + "after.dat"), "a");
+  EXPECT_EQ(security.Granted, Strings{client.Target + "after.dat"});
+  EXPECT_EQ(updater.Failed(), Strings{"refused.dat"});
+  EXPECT_EQ(Progress.Lines[1], "Ошибка изменения прав доступа к файлу \"refused.dat\": " +
+                                   platform::SystemErrorMessage(5));
+  EXPECT_EQ(
+      std::count(Progress.Lines.begin(), Progress.Lines.end(), "Не обновлен файл: \"refused.dat\""),
+      1);
 }
 
 }  // namespace

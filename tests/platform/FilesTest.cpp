@@ -237,6 +237,34 @@ TEST(MappedFilesTest, CreateNewMakesOnlyAFileThatDidNotExist) {
   EXPECT_EQ(ReadFileBytes(path), "first");
 }
 
+// A rename never takes the place of another file, nor of one held open here (Windows refuses a
+// file open without delete sharing, and so does the Linux backend for this process's files).
+TEST(RenameFileTest, RenamesOnlyAFreeFileToAFreeName) {
+  test::TTempFolder temp;
+  const std::string original = temp.Path("Смета.xls");
+  const std::string backup = temp.Path("Бэкап\\Смета.xls");
+  const std::string taken = temp.Path("Бэкап\\Занято.xls");
+  ForceDirectories(temp.Path("Бэкап"));
+  WriteFileBytes(original, "original");
+  WriteFileBytes(taken, "earlier");
+  uint32_t code = 0;
+
+  EXPECT_FALSE(TryRenameFile(original, taken, code));
+  EXPECT_NE(code, 0u);
+  EXPECT_EQ(ReadFileBytes(taken), "earlier");
+  {
+    const auto held = OpenFile(original, TFileOpenMode::OpenRead);
+    code = 0;
+    EXPECT_FALSE(TryRenameFile(original, backup, code));
+    EXPECT_NE(code, 0u);
+  }
+  EXPECT_FALSE(TryRenameFile(temp.Path("нет.xls"), backup, code));
+
+  EXPECT_TRUE(TryRenameFile(original, backup, code));
+  EXPECT_FALSE(FileExists(original));
+  EXPECT_EQ(ReadFileBytes(backup), "original");
+}
+
 TEST(MappedFilesTest, ViewsReadTheFileOneGranuleAtATime) {
   const int64_t granularity = AllocationGranularity();
   ASSERT_GT(granularity, 0);

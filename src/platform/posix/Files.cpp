@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
@@ -120,6 +121,11 @@ class PosixFile final : public IFileHandle {
       RaiseErrno(FPath);
     }
   }
+  void Flush() override {
+    if (::fsync(FFd) != 0) {
+      RaiseErrno(FPath);
+    }
+  }
   // As on Windows, an empty file cannot be mapped.
   std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) override {
     struct stat st {};
@@ -221,6 +227,26 @@ bool RemoveDir(const std::string& path) {
   return ::rmdir(Native(path).c_str()) == 0;
 }
 
+bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& errorCode) {
+  const std::string source = Native(from);
+  // Windows refuses to rename a file that is open without delete sharing, as every file of ours
+  // is; the same for the files this process holds open.
+  if (posix::IsOpenInProcess(source)) {
+    errorCode = EBUSY;
+    return false;
+  }
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, Native(to).c_str(), RENAME_NOREPLACE) != 0) {
+    errorCode = static_cast<uint32_t>(errno);
+    return false;
+  }
+  return true;
+}
+
+bool IsLinkOrJunction(const std::string& path) {
+  struct stat st {};
+  return ::lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::optional<TFileSearchInfo> FindFile(const std::string& path) {
   struct stat st {};
   if (::stat(Native(path).c_str(), &st) != 0) {
@@ -244,9 +270,14 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
         ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) {
       continue;
     }
+    const std::string path = native + '/' + name;
     struct stat st {};
-    if (::stat((native + '/' + name).c_str(), &st) == 0) {
-      entries.push_back({name, S_ISDIR(st.st_mode), S_ISDIR(st.st_mode) ? 0 : st.st_size});
+    if (::stat(path.c_str(), &st) == 0) {
+      entries.push_back({name, S_ISDIR(st.st_mode), S_ISDIR(st.st_mode) ? 0 : st.st_size,
+                         IsLinkOrJunction(path)});
+    } else if (IsLinkOrJunction(path)) {
+      // A link that leads nowhere is still an entry of the folder.
+      entries.push_back({name, false, 0, true});
     }
   }
   return entries;

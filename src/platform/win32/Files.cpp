@@ -108,6 +108,7 @@ class Win32File final : public IFileHandle {
     CheckLastError(SetEndOfFile(FHandle.get()), FPath);
     Seek(position, TSeekOrigin::Beginning);
   }
+  void Flush() override { CheckLastError(FlushFileBuffers(FHandle.get()), FPath); }
   std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) override {
     // An unnamed mapping is always new; a stale code must not read as "already existed".
     SetLastError(ERROR_SUCCESS);
@@ -171,6 +172,21 @@ bool RemoveDir(const std::string& path) {
   return RemoveDirectoryW(Wide(path).c_str());
 }
 
+bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& errorCode) {
+  // Without MOVEFILE_COPY_ALLOWED another volume is refused, and without
+  // MOVEFILE_REPLACE_EXISTING a name already taken.
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0)) {
+    errorCode = GetLastError();
+    return false;
+  }
+  return true;
+}
+
+bool IsLinkOrJunction(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::optional<TFileSearchInfo> FindFile(const std::string& path) {
   WIN32_FIND_DATAW data{};
   const win32::unique_find search(FindFirstFileW(Wide(path).c_str(), &data));
@@ -201,7 +217,8 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
     if (name != L"." && name != L"..") {
       entries.push_back({win32::Narrow(name),
                          (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                         static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow});
+                         static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
+                         (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     }
   } while (FindNextFileW(search.get(), &data));
   return entries;

@@ -33,6 +33,8 @@ inline constexpr POINT kNextButton = {377 + 77 / 2, 462 + 25 / 2};
 inline constexpr POINT kCancelButton = {602 + 77 / 2, 462 + 25 / 2};
 
 inline const std::string kCopiedText = "Копирование завершено. Для продолжения нажмите \"Далее>\"";
+inline const std::string kCopiedWithErrorsText =
+    "Копирование завершено с ошибками. Для продолжения нажмите \"Далее>\"";
 inline const std::string kShortCutsText =
     "Выберите файл или папку на которые вы хотели бы создать ярлык:";
 inline const std::string kConnectionsText =
@@ -313,7 +315,8 @@ class TWizard {
         return "connections";
       }
     }
-    if (Shown(idMemStatus) && Text(idLblStatus) == kCopiedText) {
+    if (Shown(idMemStatus) &&
+        (Text(idLblStatus) == kCopiedText || Text(idLblStatus) == kCopiedWithErrorsText)) {
       return "copied";
     }
     return "between pages";

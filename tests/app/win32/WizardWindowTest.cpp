@@ -1,7 +1,7 @@
 // The page flow of the wizard's real window under Wine, driven as a user drives it: the layout,
 // every page in turn, the close and cancel questions, the double click, the pages that
-// settings.ini hides, the missing client and the running client. A screenshot of every page goes
-// into the build folder's "screenshots".
+// settings.ini hides, the missing client and the running client, and a package file locked by
+// another program. A screenshot of every page goes into the build folder's "screenshots".
 
 #include <gtest/gtest.h>
 
@@ -252,6 +252,61 @@ TEST_F(WizardWindowTest, EveryPageInTurnAndOnlyReadyClosesTheDonePage) {
   ExpectEnds(wizard);
   EXPECT_TRUE(platform::FileExists(TSmeta9Information32::ClassInfo().MyFolderRoot() +
                                    kPackageFolder + "\\" + kProbeFile));
+}
+
+// A package file that another program holds open without sharing: the wizard shows the failure,
+// updates every other file, puts the locked one's original back and says that one file failed.
+TEST_F(WizardWindowTest, ALockedPackageFileFailsAloneAndKeepsItsOriginal) {
+  InstallClient();
+  const auto& client = TSmeta9Information32::ClassInfo();
+  const std::string installed = client.CommonDataFolder() + kPackageFolder + "\\";
+  const std::string package = Folder() + "SwiftkitData\\Client\\" + kPackageFolder + "\\";
+  for (const std::string name : {"locked.dat", "free.dat"}) {
+    WriteFileBytes(installed + name, "old " + name);
+    WriteFileBytes(package + name, "new " + name);
+  }
+  const auto lock = platform::OpenFile(package + "locked.dat", platform::TFileOpenMode::OpenRead,
+                                       platform::TFileShare::Exclusive);
+
+  TWizard& wizard = StartWizard();
+  ASSERT_TRUE(wizard.WaitForWindow());
+  ASSERT_TRUE(wizard.WaitForPage("welcome"));
+  wizard.Settle();
+  wizard.ClickNext();
+  const auto box = wizard.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->Text, "Step: 1 - " + platform::SystemErrorMessage(ERROR_SHARING_VIOLATION));
+  Press(*box, IDOK);
+  ASSERT_TRUE(wizard.WaitForPage("copied"));
+  wizard.Screenshot("locked-package-file-copied");
+
+  EXPECT_EQ(wizard.Text(idLblStatus), kCopiedWithErrorsText);
+  const std::string log = wizard.Text(idMemStatus);
+  const std::string relative = kPackageFolder + "\\locked.dat";
+  for (const std::string& line :
+       {"Файл \"" + relative + "\" восстановлен из бэкапа.", std::string("Обновлены не все файлы."),
+        "Не обновлен файл: \"" + relative + "\"",
+        std::string("Количество необновленных файлов: 1")}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\nlog:\n" << log;
+  }
+  EXPECT_EQ(log.find("Все файлы обновлены."), std::string::npos) << log;
+  EXPECT_EQ(ReadFileBytes(installed + "locked.dat"), "old locked.dat");
+  EXPECT_EQ(ReadFileBytes(installed + "free.dat"), "new free.dat");
+  EXPECT_EQ(ReadFileBytes(installed + kProbeFile), "probe SwiftkitData\\Client\\");
+
+  wizard.ClickNext();
+  ASSERT_TRUE(wizard.WaitForPage("shortcuts"));
+  wizard.ClickNext();
+  ASSERT_TRUE(wizard.WaitForPage("connections"));
+  wizard.ClickNext();
+  ASSERT_TRUE(wizard.WaitForPage("done"));
+  wizard.Screenshot("locked-package-file-done");
+  EXPECT_TRUE(wizard.Text(idLblFinish)
+                  .starts_with("Экспресс установка завершена с ошибками. Количество "
+                               "необновленных файлов: 1."))
+      << wizard.Text(idLblFinish);
+  wizard.ClickNext();
+  ExpectEnds(wizard);
 }
 
 TEST_F(WizardWindowTest, TheTitleBarsCloseOnTheWelcomePageAsksFirst) {
