@@ -839,6 +839,66 @@ TEST_F(UpdaterTest, ARollbackThatLeavesAFileSaysWhichAndKeepsIt) {
   EXPECT_EQ(Updater.NotRestoredIn(), Strings{backup});
 }
 
+// Cancelled on the shortcut page while an updated file is held open: the rollback cannot put
+// its original back, and the done page says where that original is.
+TEST(UpdateRollbackTest, TheDonePageSaysWhereTheOriginalsLeftBehindAre) {
+  TWizardWorld world;
+  test::TFaultyUpdate update(world);
+  TfrmEasySetup& form = world.CreateWizard();
+  update.RunCopyPage(form);
+  ASSERT_EQ(form.PageState(), TPageState::psCopyData);
+  form.Image3Click();
+  ASSERT_EQ(form.PageState(), TPageState::psShortCuts);
+  {
+    const auto holder = platform::OpenFile(update.Target(test::TFaultyUpdate::kSound),
+                                           platform::TFileOpenMode::OpenRead);
+    world.View.Answers.push_back(true);
+    form.Image2Click();
+  }
+
+  const std::string backup = form.BackUpCommonFolder();
+  EXPECT_EQ(ReadFileBytes(update.Target(test::TFaultyUpdate::kFaulty)),
+            test::TFaultyUpdate::kOldFaulty);
+  EXPECT_EQ(ReadFileBytes(backup + test::TFaultyUpdate::kSound), test::TFaultyUpdate::kOldSound);
+  EXPECT_EQ(world.View.FinishText,
+            "Экспресс установка отменена пользователем, но не все файлы восстановлены.\r\n"
+            "Их прежние версии остались в папке \"" +
+                backup + "\".\r\nДля завершения нажмите кнопку \"Готово\"");
+  EXPECT_EQ(world.View.Log.back(),
+            "Не удалось восстановить файл \"Data\\sound.dat\", он остался "
+            "в бэкапе \"" +
+                backup + "\"");
+}
+
+// The same during the copy: the window closes without a done page, so a warning says it.
+TEST(UpdateRollbackTest, ACancelDuringTheCopyWarnsOfTheOriginalsLeftBehind) {
+  TWizardWorld world;
+  test::TFaultyUpdate update(world);
+  TfrmEasySetup& form = world.CreateWizard();
+  std::unique_ptr<platform::IFileHandle> holder;
+  world.View.OnProcessMessages = [&] {
+    if (!holder && !world.View.Log.empty() &&
+        world.View.Log.back() == "Файл \"Data\\sound.dat\" обновлен.") {
+      holder = platform::OpenFile(update.Target(test::TFaultyUpdate::kSound),
+                                  platform::TFileOpenMode::OpenRead);
+      world.View.Answers.push_back(true);
+      form.Image2Click();
+    }
+  };
+  form.Image3Click();
+  holder.reset();
+
+  const std::string backup = form.BackUpCommonFolder();
+  EXPECT_TRUE(world.View.Closed);
+  EXPECT_EQ(ReadFileBytes(backup + test::TFaultyUpdate::kSound), test::TFaultyUpdate::kOldSound);
+  ASSERT_EQ(world.View.Messages.size(), 2u);
+  EXPECT_EQ(world.View.Messages[1].Kind, test::FakeEasySetupView::TMessageKind::Warning);
+  EXPECT_EQ(world.View.Messages[1].Text,
+            "Экспресс установка отменена пользователем, но не все файлы восстановлены.\r\n"
+            "Их прежние версии остались в папке \"" +
+                backup + "\".\r\nДля завершения нажмите кнопку \"Готово\"");
+}
+
 // A failed access change is logged for its file alone; the file stays updated and counts as
 // failed, and the entries after it are still copied.
 TEST_F(UpdaterTest, AFailedAccessChangeIsLoggedForItsFileAlone) {
