@@ -61,12 +61,14 @@ class TFileSizeLimit {
   sighandler_t FOldHandler;
 };
 
-// The disk fills up while the new version of a replaced file is written: the partial file goes,
-// the original comes back from the backup at once, and the smaller files are still copied.
+// The disk fills up while the new version of a replaced file is written, and again while a new
+// file is: the partial files go, the original comes back from the backup at once, and the
+// smaller files are still copied.
 TEST(UpdateFullDiskTest, TheOriginalComesBackAndTheOthersAreCopied) {
   constexpr rlim_t kLimit = 200 * 1024;
   TWizardWorld world;
   TFaultyUpdate update(world, std::string(kLimit * 3, 'f'));
+  world.AddPackageFile(TPackageTree::Client, "Data\\big-new.bin", std::string(kLimit * 2, 'b'));
   TfrmEasySetup& form = world.CreateWizard();
   {
     const TFileSizeLimit limit(kLimit);
@@ -74,11 +76,19 @@ TEST(UpdateFullDiskTest, TheOriginalComesBackAndTheOthersAreCopied) {
   }
   update.RunToDonePage(form);
 
-  update.ExpectFailed({TFaultyUpdate::kFaulty});
+  Strings failed;
+  for (const TPackageEntry& entry : form.DataList()) {
+    if (entry.Path == TFaultyUpdate::kFaulty || entry.Path == "Data\\big-new.bin") {
+      failed.push_back(entry.Path);
+    }
+  }
+  update.ExpectFailed(failed);
+  EXPECT_FALSE(platform::FileExists(world.CommonDataFolder + "Data\\big-new.bin"));
   EXPECT_TRUE(Logged(world, "Файл \"Data\\faulty.dat\" восстановлен из бэкапа."));
-  ASSERT_EQ(world.View.Messages.size(), 1u);
-  EXPECT_TRUE(world.View.Messages[0].Text.starts_with("Ошибка при записи:\r\n"))
-      << world.View.Messages[0].Text;
+  ASSERT_EQ(world.View.Messages.size(), 2u);
+  for (const auto& message : world.View.Messages) {
+    EXPECT_TRUE(message.Text.starts_with("Ошибка при записи:\r\n")) << message.Text;
+  }
 }
 
 // Links in the package are no entries: one to a folder outside, one to a file outside, one
