@@ -261,6 +261,7 @@ TEST_F(WizardWindowTest, ALockedPackageFileFailsAloneAndKeepsItsOriginal) {
   const auto& client = TSmeta9Information32::ClassInfo();
   const std::string installed = client.CommonDataFolder() + kPackageFolder + "\\";
   const std::string package = Folder() + "SwiftkitData\\Client\\" + kPackageFolder + "\\";
+  platform::ForceDirectories(installed);
   for (const std::string name : {"locked.dat", "free.dat"}) {
     WriteFileBytes(installed + name, "old " + name);
     WriteFileBytes(package + name, "new " + name);
