@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "base/Rtti.h"
 #include "common/Common.Helpers.Classes.h"
@@ -116,6 +117,19 @@ std::string ReadText(TStream& stream, int64_t fileSize, const std::string& path)
   return text;
 }
 
+// Whether the next text is `bytes`; the stream ends after the text either way.
+bool ReadTextEquals(TStream& stream, const std::string& bytes, int64_t fileSize,
+                    const std::string& path) {
+  const int64_t length = ReadTextLength(stream, fileSize, path);
+  if (length != std::ssize(bytes)) {
+    stream.Seek(length, TSeekOrigin::Current);
+    return false;
+  }
+  std::string text(static_cast<size_t>(length), '\0');
+  TStreamHelper(stream).ReadBuffer(text.data(), length);
+  return text == bytes;
+}
+
 void SkipText(TStream& stream, int64_t fileSize, const std::string& path) {
   stream.Seek(ReadTextLength(stream, fileSize, path), TSeekOrigin::Current);
 }
@@ -149,6 +163,16 @@ void CopyItem(TStream& from, const TOffsetAndSizeRec& item, TStream& to) {
 
 std::string DecodeName(const std::string& bytes) {
   return platform::DecodeCodePage(platform::AnsiCodePage(), bytes);
+}
+
+// The name as the file stores it; nothing when the code page cannot carry it, so that no stored
+// name can equal it. Comparing stored bytes spares decoding every name of a large directory.
+std::optional<std::string> EncodeName(const std::string& name) {
+  std::string bytes = platform::EncodeCodePage(platform::AnsiCodePage(), name);
+  if (DecodeName(bytes) != name) {
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 // The locale's case-sensitive order: letters ignoring case first, then lower case before upper.
@@ -197,7 +221,7 @@ void TKVSimpleDBaseReader64::ReadDirectory(TStream& stream) {
   FDataNames.reserve(FHeader.DataCount);
   FWorkData.reserve(FHeader.DataCount);
   for (uint32_t i = 0; i < FHeader.DataCount; ++i) {
-    FDataNames.push_back(DecodeName(ReadText(stream, FFileSize, FFilePath)));
+    FDataNames.push_back(ReadText(stream, FFileSize, FFilePath));
     FWorkData.push_back(ReadText(stream, FFileSize, FFilePath));
   }
   TStreamHelper(stream).CheckRemaining(int64_t{FHeader.DataCount} * EntrySize(FHeader));
@@ -216,27 +240,28 @@ void TKVSimpleDBaseReader64::CheckIndex(int32_t index) const {
 TOffsetAndSizeRec TKVSimpleDBaseReader64::CheckedItem(int32_t index) const {
   CheckIndex(index);
   const TOffsetAndSizeRec& item = FInfoBlockOffsets[static_cast<size_t>(index)];
-  CheckItemRange(item, FFileSize, FDataNames[static_cast<size_t>(index)], FFilePath);
+  CheckItemRange(item, FFileSize, GetItemName(index), FFilePath);
   return item;
 }
 
-const std::string& TKVSimpleDBaseReader64::GetItemName(int32_t index) const {
+std::string TKVSimpleDBaseReader64::GetItemName(int32_t index) const {
   CheckIndex(index);
-  return FDataNames[static_cast<size_t>(index)];
+  return DecodeName(FDataNames[static_cast<size_t>(index)]);
 }
 
 int32_t TKVSimpleDBaseReader64::GetIndexFromName(const std::string& value,
                                                  bool raiseIfNotExists) const {
   const auto count = static_cast<int32_t>(FDataNames.size());
   auto nameAt = [&](int32_t i) -> const std::string& { return FDataNames[static_cast<size_t>(i)]; };
+  const std::optional<std::string> stored = EncodeName(value);
   int32_t found = -1;
-  if (!FHeader.Sorted) {
-    const auto it = std::find(FDataNames.begin(), FDataNames.end(), value);
+  if (stored && !FHeader.Sorted) {
+    const auto it = std::find(FDataNames.begin(), FDataNames.end(), *stored);
     found = it == FDataNames.end() ? -1 : static_cast<int32_t>(it - FDataNames.begin());
-  } else if (count > 0) {
-    if (nameAt(0) == value) {
+  } else if (stored && count > 0) {
+    if (nameAt(0) == *stored) {
       found = 0;
-    } else if (nameAt(count - 1) == value) {
+    } else if (nameAt(count - 1) == *stored) {
       found = count - 1;
     } else {
       // The name lies strictly between low and high, if anywhere.
@@ -244,7 +269,8 @@ int32_t TKVSimpleDBaseReader64::GetIndexFromName(const std::string& value,
       int32_t high = count - 1;
       while (found < 0 && high - low > 1) {
         const int32_t probe = low + (high - low) / 2;
-        const int order = CompareNames(value, nameAt(probe));
+        const int order =
+            nameAt(probe) == *stored ? 0 : CompareNames(value, DecodeName(nameAt(probe)));
         if (order == 0) {
           found = probe;
         } else if (order < 0) {
@@ -335,9 +361,10 @@ bool TKVSimpleDBaseReader64::FastGetItemData(TStream& dBase, const std::string& 
   dBase.SetPosition(0);
   const THeader header = ReadHeader(dBase, pathInfo);
   CheckDataCount(dBase, header, fileSize, pathInfo);
+  const std::optional<std::string> stored = EncodeName(name);
   int64_t found = -1;
-  for (uint32_t i = 0; i < header.DataCount && found < 0; ++i) {
-    if (DecodeName(ReadText(dBase, fileSize, pathInfo)) == name) {
+  for (uint32_t i = 0; stored && i < header.DataCount && found < 0; ++i) {
+    if (ReadTextEquals(dBase, *stored, fileSize, pathInfo)) {
       found = i;
     }
     SkipText(dBase, fileSize, pathInfo);

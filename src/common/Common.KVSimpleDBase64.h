@@ -59,7 +59,7 @@ class TKVSimpleDBaseReader64 : public TObject {
   const THeader& Header() const { return FHeader; }
 
   // Operations taking an index raise EKVSimpleDBase64 "Out of bounds" outside 0..RecordCount-1.
-  const std::string& GetItemName(int32_t index) const;
+  std::string GetItemName(int32_t index) const;
   // The index of the name (exact, case-sensitive), or -1 / EKVSimpleDBase64 when absent.
   int32_t GetIndexFromName(const std::string& value, bool raiseIfNotExists) const;
   // Copies the item's data into stream and moves stream to its start.
@@ -91,6 +91,7 @@ class TKVSimpleDBaseReader64 : public TObject {
   TOffsetAndSizeRec CheckedItem(int32_t index) const;
 
   std::string FFilePath;
+  // Names and work data as the file stores them, in the system code page.
   std::vector<std::string> FDataNames;
   std::vector<std::string> FWorkData;
   std::vector<TOffsetAndSizeRec> FInfoBlockOffsets;
