@@ -216,6 +216,10 @@ void TStream::WriteBuffer(const void* buffer, int64_t count) {
   }
 }
 
+void TStream::SetSize(int64_t) {
+  throw EStreamError(ClassName() + " cannot change its size");
+}
+
 std::optional<int64_t> TStream::SeekTarget(int64_t offset, TSeekOrigin origin, int64_t position) {
   switch (origin) {
     case TSeekOrigin::Beginning:
@@ -258,6 +262,14 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   return FPosition;
 }
 
+void TMemoryStream::SetSize(int64_t newSize) {
+  if (newSize < 0) {
+    throw EStreamError("Negative stream size");
+  }
+  FData.resize(static_cast<size_t>(newSize));
+  FPosition = std::min(FPosition, newSize);
+}
+
 // ---- TFileStream ----
 
 TFileStream::TFileStream(const std::string& fileName, platform::TFileOpenMode mode,
@@ -278,6 +290,10 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 int64_t TFileStream::Size() {
   return FHandle->Size();
+}
+
+void TFileStream::SetSize(int64_t newSize) {
+  FHandle->SetSize(newSize);
 }
 
 // ---- TBufferedStream ----

@@ -161,6 +161,8 @@ class TStream : public TObject {
   // Returns the new position.
   virtual int64_t Seek(int64_t offset, platform::TSeekOrigin origin) = 0;
   virtual int64_t Size() = 0;
+  // Cuts or extends the stream; raises EStreamError for a stream whose size cannot change.
+  virtual void SetSize(int64_t newSize);
 
   int64_t Position() { return Seek(0, platform::TSeekOrigin::Current); }
   void SetPosition(int64_t position) { Seek(position, platform::TSeekOrigin::Beginning); }
@@ -181,6 +183,7 @@ class TMemoryStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, platform::TSeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+  void SetSize(int64_t newSize) override;
 
  private:
   std::vector<uint8_t> FData;
@@ -198,6 +201,7 @@ class TFileStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, platform::TSeekOrigin origin) override;
   int64_t Size() override;
+  void SetSize(int64_t newSize) override;
 
  private:
   std::unique_ptr<platform::IFileHandle> FHandle;
@@ -238,6 +242,20 @@ class TBufferedStream : public TStream {
   std::vector<uint8_t> FBuff;
   int64_t FBuffStartPosition = 0;
   int32_t FBuffSize = 0x100000;
+};
+
+// An object that saves itself to a stream with a version, so that an older reader can skip what a
+// newer writer added.
+class IVersionedStreamPersist : public IInterface {
+ public:
+  static constexpr TGUID IID{
+      0x5321FA2C, 0x35C6, 0x4890, {0xB8, 0xAA, 0xFC, 0xE0, 0x20, 0x64, 0x9F, 0xF9}};
+  virtual int32_t GetVersion() = 0;
+  virtual void SaveToStream(TStream& stream) = 0;
+  virtual void LoadFromStream(TStream& stream, int32_t version) = 0;
+
+ protected:
+  ~IVersionedStreamPersist() = default;
 };
 
 }  // namespace kv
