@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "base/DateTime.h"
 #include "base/Format.h"
@@ -37,30 +38,38 @@ std::string DateText(TDateTime date, char separator) {
                 p.Minute, p.Second);
 }
 
-// A stream over the tool's standard output.
+// A stream over the tool's standard output. It keeps a position so that a writer may move back
+// to where it started (as the web client does for its caller), but it writes only at the end.
 class TOutputStream : public TStream {
  public:
   explicit TOutputStream(std::ostream& out) : FOut(out) {}
   int64_t Read(void*, int64_t) override { throw EStreamError("standard output is not read"); }
   int64_t Write(const void* buffer, int64_t count) override {
+    if (FPosition != FWritten) {
+      throw EStreamError("standard output is written only at its end");
+    }
     FOut.write(static_cast<const char*>(buffer), static_cast<std::streamsize>(count));
     if (!FOut) {
       throw EWriteError("cannot write to standard output");
     }
     FWritten += count;
+    FPosition = FWritten;
     return count;
   }
   int64_t Seek(int64_t offset, platform::TSeekOrigin origin) override {
-    if (offset != 0 || origin != platform::TSeekOrigin::Current) {
-      throw EStreamError("standard output cannot seek");
+    const std::optional<int64_t> target = SeekTarget(offset, origin, FPosition);
+    if (!target || *target < 0 || *target > FWritten) {
+      throw EStreamError("standard output cannot seek there");
     }
-    return FWritten;
+    FPosition = *target;
+    return FPosition;
   }
   int64_t Size() override { return FWritten; }
 
  private:
   std::ostream& FOut;
   int64_t FWritten = 0;
+  int64_t FPosition = 0;
 };
 
 // A stream that only counts, for a body nobody asked to keep.
