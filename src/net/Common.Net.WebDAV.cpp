@@ -45,7 +45,7 @@ class TDepthHeader {
       return name == "depth";
     });
     if (!named) {
-      FHeaders["Depth"] = "1";
+      FHeaders.emplace("Depth", "1");
       FAdded = true;
     }
   }

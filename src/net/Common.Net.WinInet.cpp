@@ -567,11 +567,13 @@ void TWinInetWebClient::SendRequest(const std::string& url, const std::string& v
   http->SetPassword(FPassword.empty() ? uri.Password() : FPassword);
   http->Connect();
 
+  const std::string pathAndQuery = uri.PathAndQuery();
+  const std::string object = pathAndQuery.starts_with("/") ? pathAndQuery : "/" + pathAndQuery;
   std::unique_ptr<TWinInetHTTPRequest> httpRequest;
   TSharedPtr<TWinInetHTTPResponse> httpResponse;
   for (;;) {
     httpRequest = std::make_unique<TWinInetHTTPRequest>(
-        *http, TWinInetHTTPRequestFlags{FForceReload, secure}, verb, uri.PathAndQuery());
+        *http, TWinInetHTTPRequestFlags{FForceReload, secure}, verb, object);
     for (const auto& [name, value] : FHeaders) {
       httpRequest->AddHeader(name + ": " + value);
     }

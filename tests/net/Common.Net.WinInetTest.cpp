@@ -265,7 +265,11 @@ TEST(WebClientTest, ProxyModes) {
   client.ProxySettings().SetHost("127.0.0.1");
   client.ProxySettings().SetPort(proxy.Port());
   EXPECT_EQ(client.DownloadString("http://kv-origin.invalid/page"), "via proxy");
-  EXPECT_EQ(proxy.Requests().at(0).Target, "http://kv-origin.invalid/page");
+  // The absolute form goes to a proxy; WinInet names the default port, libcurl does not.
+  const std::string target = proxy.Requests().at(0).Target;
+  EXPECT_TRUE(target == "http://kv-origin.invalid/page" ||
+              target == "http://kv-origin.invalid:80/page")
+      << target;
 
   client.ProxySettings().SetKind(pkUserSettingsWithAuthority);
   client.ProxySettings().SetLogin("proxy");
