@@ -299,6 +299,33 @@ TEST(WebClientTest, ServerThatIsNotThereRaisesWinInetError) {
   }
 }
 
+// The HTTPS server that ctest started for this build (tests/support/tls-server).
+std::string UntrustedHttpsUrl() {
+  try {
+    std::string url = test::ReadFileBytes("tls/url");
+    url.erase(url.find_last_not_of("\r\n") + 1);
+    return url;
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+TEST(WebClientTest, CertificateOfAnUnknownAuthorityIsRefused) {
+  const std::string url = UntrustedHttpsUrl();
+  if (url.empty()) {
+    GTEST_SKIP() << "no HTTPS server: run the tests through ctest";
+  }
+  TWinInetWebClient client;
+  client.SetShouldCheckStatusCode(false);
+  try {
+    client.DownloadData(url);
+    FAIL() << "a certificate from an unknown authority passed";
+  } catch (const EWinInetException& e) {
+    EXPECT_EQ(e.ErrorCode(), platform::kInternetInvalidCa) << e.Message();
+  }
+  EXPECT_EQ(client.ResponseStatusCode(), 0);
+}
+
 TEST(WinInetConnectionTest, PortOutsideSixteenBitsIsRefused) {
   TWinInetHTTP http;
   http.SetHost("127.0.0.1");
