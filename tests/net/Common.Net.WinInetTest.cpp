@@ -317,12 +317,18 @@ TEST(WebClientTest, CertificateOfAnUnknownAuthorityIsRefused) {
   }
   TWinInetWebClient client;
   client.SetShouldCheckStatusCode(false);
+  int64_t code = 0;
   try {
     client.DownloadData(url);
     FAIL() << "a certificate from an unknown authority passed";
   } catch (const EWinInetException& e) {
-    EXPECT_EQ(e.ErrorCode(), platform::kInternetInvalidCa) << e.Message();
+    code = e.ErrorCode();
+  } catch (const EOSError& e) {
+    // Wine's WinInet has no text for some of its numbers: they arrive as the system's error.
+    code = e.ErrorCode();
   }
+  // Wine reports the chain's revocation check (ERROR_INTERNET_SEC_CERT_REV_FAILED) first.
+  EXPECT_TRUE(code == platform::kInternetInvalidCa || code == 12057) << code;
   EXPECT_EQ(client.ResponseStatusCode(), 0);
 }
 
