@@ -32,7 +32,9 @@ KV_DEFINE_CLASS(TWinInetWebClient, "TWinInetWebClient", TObject)
 namespace {
 
 constexpr const char* kModule = "lib\\Common\\Common.Net.WinInet";
-constexpr int64_t kChunk = 4096;
+// Bodies are copied in chunks of this size: each read is one call into the transport, and under
+// Wine each such call costs as much as copying several kilobytes.
+constexpr int64_t kChunk = 64 * 1024;
 constexpr int64_t kAll = std::numeric_limits<int64_t>::max();
 constexpr int32_t kMaxPort = 65535;
 // A request body goes to the transport in one piece, whose length WinInet counts in 32 bits.
@@ -307,14 +309,14 @@ int64_t TWinInetStream::Size() {
 }
 
 int64_t TWinInetStream::CopyWhileReadableTo(TStream& dest, int64_t maxBytes) {
-  uint8_t buffer[kChunk];
+  std::vector<uint8_t> buffer(kChunk);
   int64_t copied = 0;
   while (copied < maxBytes) {
-    const int64_t read = Read(buffer, std::min(maxBytes - copied, kChunk));
+    const int64_t read = Read(buffer.data(), std::min(maxBytes - copied, kChunk));
     if (read == 0) {
       break;
     }
-    dest.WriteBuffer(buffer, read);
+    dest.WriteBuffer(buffer.data(), read);
     copied += read;
   }
   return copied;
@@ -580,9 +582,9 @@ void TWinInetWebClient::SendRequest(const std::string& url, const std::string& v
     if (request) {
       request->SetPosition(0);
       TMemoryStream& body = httpRequest->RequestStream();
-      uint8_t buffer[kChunk];
-      while (const int64_t read = request->Read(buffer, kChunk)) {
-        body.WriteBuffer(buffer, read);
+      std::vector<uint8_t> buffer(kChunk);
+      while (const int64_t read = request->Read(buffer.data(), kChunk)) {
+        body.WriteBuffer(buffer.data(), read);
       }
     }
     httpResponse = httpRequest->GetResponse(false);

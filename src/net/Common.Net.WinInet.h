@@ -144,7 +144,7 @@ class TWinInetStream : public TStream {
 
   platform::IHttpRequest& Handle() const { return *FHandle; }
 
-  // Copies up to maxBytes in chunks of 4096 bytes; answers the count copied.
+  // Copies up to maxBytes in chunks of 64 KiB; answers the count copied.
   int64_t CopyWhileReadableTo(TStream& dest, int64_t maxBytes);
   void SaveToStream(TStream& stream);
   // Writes the body to a temporary file beside the destination and puts it in place once the
