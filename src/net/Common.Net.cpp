@@ -65,22 +65,6 @@ TStringList SplitQueryItems(std::string_view query) {
   return items;
 }
 
-// Host and port joined to the path with exactly one "/" at the seam.
-std::string JoinHostAndPath(const std::string& host, const std::string& path) {
-  if (path.empty()) {
-    return host;
-  }
-  if (host.empty()) {
-    return path;
-  }
-  const bool hostSlash = host.back() == '/';
-  const bool pathSlash = path.front() == '/';
-  if (hostSlash && pathSlash) {
-    return host + path.substr(1);
-  }
-  return hostSlash || pathSlash ? host + path : host + "/" + path;
-}
-
 // The bytes with every ill-formed UTF-8 sequence (each maximal part of one) replaced by U+FFFD.
 // Done here rather than by the platform's converter so that both builds give the same text.
 std::string ReplaceInvalidUtf8(std::string_view bytes) {
@@ -124,6 +108,21 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
 }
 
 }  // namespace
+
+std::string JoinHostAndPath(const std::string& host, const std::string& path) {
+  if (path.empty()) {
+    return host;
+  }
+  if (host.empty()) {
+    return path;
+  }
+  const bool hostSlash = host.back() == '/';
+  const bool pathSlash = path.front() == '/';
+  if (hostSlash && pathSlash) {
+    return host + path.substr(1);
+  }
+  return hostSlash || pathSlash ? host + path : host + "/" + path;
+}
 
 TUri::TUri(const std::string& uri) {
   Parse(uri);

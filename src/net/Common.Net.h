@@ -82,6 +82,9 @@ std::string UrlEncode(const std::string& text, bool onlyUnsafe);
 // Raises EConvertError when the characters after a "%" are not hexadecimal digits. Byte
 // sequences that are not UTF-8 come out as U+FFFD.
 std::string UrlDecode(const std::string& text);
+// The two parts of an address (host and path, base address and relative one) joined with
+// exactly one "/" at the seam.
+std::string JoinHostAndPath(const std::string& host, const std::string& path);
 // The text after the address's last "/" or "\"; the whole address when it holds neither.
 std::string ExtractUrlFileName(const std::string& url);
 

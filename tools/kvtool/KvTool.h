@@ -1,0 +1,15 @@
+#pragma once
+// kvtool's commands: "uri" takes an address apart, "get" downloads, "ls" lists a WebDAV
+// collection; each prints text, or with --json one JSON document.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kv::tool {
+
+// Runs the command line (without the program's name); output goes to out, errors to err.
+// Answers the exit code: 0 on success, 1 when the command failed, 2 for a wrong command line.
+int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace kv::tool
