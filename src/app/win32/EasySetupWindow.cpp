@@ -619,8 +619,8 @@ platform::TMessageAnswer TEasySetupWindow::ShowMessageBox(const std::string& tex
 }
 
 void TEasySetupWindow::BlockSessionEnd(const std::string& reason) {
-  // The reason only tells the user why; the block itself is the answer to the session's query.
-  // Systems without the reason (older ones, Wine) block all the same.
+  // The reason only tells the user why; the block itself is the answer to the session's query,
+  // so a system that keeps no reason (Wine) blocks all the same.
   ShutdownBlockReasonCreate(Window(), Wide(reason).c_str());
 }
 
