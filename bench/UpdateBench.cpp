@@ -91,6 +91,8 @@ class HeadlessView final : public app::IEasySetupView {
   void ShowWarning(const std::string& text) override { std::cerr << text << '\n'; }
   void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
   void ShowMessage(const std::string& text) override { std::cerr << text << '\n'; }
+  void BlockSessionEnd(const std::string&) override {}
+  void AllowSessionEnd() override {}
   void ProcessMessages() override {
     const Clock::time_point now = Clock::now();
     if (Pumps == 0) {

@@ -102,6 +102,11 @@ class IEasySetupView {
   virtual void ShowError(const std::string& text) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
 
+  // Log-off and shut-down wait while blocked, showing the reason; the window still hears of a
+  // session that ends anyway.
+  virtual void BlockSessionEnd(const std::string& reason) = 0;
+  virtual void AllowSessionEnd() = 0;
+
   // Lets pending window messages run; the wizard's handlers may run inside.
   virtual void ProcessMessages() = 0;
   // Closes the window as the title bar's close button would: through the close query.

@@ -40,6 +40,10 @@ TPageState NextPage(TPageState page) {
   return FindNextPage(page)->second;
 }
 
+// Shown by the system to a user who logs off or shuts down while the copy runs.
+const char* const kSessionEndReason =
+    "Идет процесс экспресс обновления. При завершении работы обновление будет отменено.";
+
 bool IsRollbackPage(TPageState state) {
   return state == TPageState::psCopyData || state == TPageState::psShortCuts;
 }
@@ -139,6 +143,17 @@ bool TfrmEasySetup::FormCloseQuery() {
   return FCloseStatus;
 }
 
+void TfrmEasySetup::FormEndSession() {
+  // Nobody is left to ask: the pages where cancel rolls back roll back at once, also from inside
+  // the copy, which then stops at its next check.
+  if (FStartInstall || IsRollbackPage(FPageState)) {
+    FBreakInstall.Cancel();
+    RestoreBackups();
+  }
+  FCloseStatus = true;
+  FView.Close();
+}
+
 void TfrmEasySetup::SetPageState(TPageState state) {
   if (FStartInstall) {
     return;
@@ -150,6 +165,7 @@ void TfrmEasySetup::SetPageState(TPageState state) {
       break;
     case TPageState::psCopyData:
       FStartInstall = true;
+      FView.BlockSessionEnd(kSessionEndReason);
       try {
         RunUpdate();
       } catch (...) {
@@ -211,6 +227,7 @@ void TfrmEasySetup::LeaveCopyData() {
                         ? "Копирование завершено. Для продолжения нажмите \"Далее>\""
                         : "Копирование завершено с ошибками. Для продолжения нажмите \"Далее>\"");
     FStartInstall = false;
+    FView.AllowSessionEnd();
   };
   try {
     if (FBreakInstall.Cancelled()) {

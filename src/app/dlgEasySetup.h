@@ -31,6 +31,10 @@ class TfrmEasySetup {
   void FormDestroy();
   // Whether the window may close now; asks the user first while it may not.
   bool FormCloseQuery();
+  // Whether the session (log-off, shut-down) may end now: not while the copy runs.
+  bool FormQueryEndSession() const { return !FStartInstall; }
+  // The session ends: what the update changed is put back before the window lets it go.
+  void FormEndSession();
 
   void SetPageState(TPageState state);
 

@@ -16,6 +16,7 @@
 #include "storage/Kv_SmetaStorage.WebDAV.h"
 #include "storage/Kv_Storage.ConnectionPool.h"
 #include "storage/Kv_Storage.FileSystemConnection.h"
+#include "support/ReplacedFiles.h"
 #include "support/TempFolder.h"
 #include "support/WizardWorld.h"
 
@@ -462,6 +463,92 @@ TEST_F(WizardFlowTest, TheCheckedNodesBecomeDataSources) {
   for (const std::string& entry : stored) {
     EXPECT_EQ(entry.find("Шаблоны"), std::string::npos) << "unchecked, yet registered";
     EXPECT_NE(entry, folder + " KALVORSMETA.RU") << "the online service's name is no folder";
+  }
+}
+
+// Log-off and shut-down wait while the copy runs, with the reason shown. A session that ends
+// anyway, here in the middle of a file's copy, has every replaced file put back before the window
+// answers; the file being written keeps its old bytes whole in the backup until the copy has let
+// go of it, and is back too when the wizard ends.
+TEST_F(WizardFlowTest, TheSessionWaitsForTheCopyAndItsEndRollsBackAtOnce) {
+  const std::string big(platform::AllocationGranularity() * 3, 'n');
+  const std::vector<test::TReplacedFile> replaced = {
+      {FWorld.CommonDataFolder, "Data\\base.dat", "old base", "new base"},
+      {FWorld.MyFolderRoot, "big.bin", "old big", big},
+  };
+  for (const test::TReplacedFile& file : replaced) {
+    test::TWizardWorld::WriteFile(file.TargetRoot + file.Path, file.OldBytes);
+  }
+  FWorld.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "new base");
+  FWorld.AddPackageFile(TPackageTree::Document, "big.bin", big);
+  TfrmEasySetup& form = FWorld.CreateWizard();
+  EXPECT_TRUE(form.FormQueryEndSession());
+  EXPECT_FALSE(FView.SessionEndBlock);
+
+  bool ended = false;
+  FView.OnProcessMessages = [&] {
+    // The first of big.bin's three chunks is written.
+    if (ended || FView.Status != FWorld.DocumentTree + "big.bin" || FView.FilePercents.empty() ||
+        FView.FilePercents.back() != 33) {
+      return;
+    }
+    ended = true;
+    EXPECT_EQ(FView.SessionEndBlock,
+              "Идет процесс экспресс обновления. При завершении работы обновление будет отменено.");
+    EXPECT_FALSE(form.FormQueryEndSession());
+    form.FormEndSession();
+    EXPECT_EQ(test::ReadFileBytes(replaced[0].TargetRoot + replaced[0].Path), "old base");
+    for (const test::TReplacedFile& file : replaced) {
+      EXPECT_TRUE(test::IsWholeOrBackedUp(file));
+    }
+    EXPECT_TRUE(FView.Closed);
+  };
+  // The copy stopped in the middle of a file may end with an error about that file, which the
+  // window reports; what counts here is what is left on disk.
+  try {
+    form.Image3Click();
+  } catch (const EOSError&) {
+  }
+  ASSERT_TRUE(ended) << "the copy of big.bin let no window messages through";
+  EXPECT_FALSE(form.StartInstall());
+  EXPECT_FALSE(FView.SessionEndBlock);
+  EXPECT_TRUE(form.FormQueryEndSession());
+  for (const test::TReplacedFile& file : replaced) {
+    EXPECT_EQ(test::ReadFileBytes(file.TargetRoot + file.Path), file.OldBytes) << file.Path;
+  }
+  EXPECT_FALSE(platform::DirectoryExists(form.BackUpCommonFolder()));
+  EXPECT_FALSE(platform::DirectoryExists(form.BackUpAppFolder()));
+}
+
+// After the copy the session may end at once. On the pages where cancel rolls back, its end
+// rolls back as well, shortcuts included; after them the update stays.
+TEST(WizardSessionEndTest, TheEndRollsBackWhereCancelWould) {
+  const struct {
+    TPageState Page;
+    bool RolledBack;
+  } cases[] = {
+      {TPageState::psCopyData, true},
+      {TPageState::psShortCuts, true},
+      {TPageState::psConnections, false},
+      {TPageState::psDone, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("page " + std::to_string(static_cast<int>(c.Page)));
+    test::TWizardWorld world;
+    world.AddInstalledFile(TPackageTree::Document, "Сметы\\a.smt", "old");
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\a.smt", "new");
+    world.WriteSettings(Ansi("[links]\na=Сметы\\a.smt\n"));
+    TfrmEasySetup& form = world.CreateWizard();
+    GoTo(form, c.Page);
+    EXPECT_TRUE(form.FormQueryEndSession());
+    EXPECT_FALSE(world.View.SessionEndBlock);
+    const size_t links = form.ShortCutList().size();
+
+    form.FormEndSession();
+    EXPECT_TRUE(world.View.Closed);
+    EXPECT_EQ(test::ReadFileBytes(world.MyFolderRoot + "Сметы\\a.smt"),
+              c.RolledBack ? "old" : "new");
+    EXPECT_EQ(platform::FindFiles(world.DesktopFolder, "*").size(), c.RolledBack ? 0u : links);
   }
 }
 

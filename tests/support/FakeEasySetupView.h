@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +101,8 @@ class FakeEasySetupView final : public app::IEasySetupView {
   void ShowMessage(const std::string& text) override {
     Messages.push_back({text, TMessageKind::Plain});
   }
+  void BlockSessionEnd(const std::string& reason) override { SessionEndBlock = reason; }
+  void AllowSessionEnd() override { SessionEndBlock.reset(); }
   void ProcessMessages() override;
   void Close() override;
   [[noreturn]] void Halt(int exitCode) override { throw THalted{exitCode}; }
@@ -123,6 +126,8 @@ class FakeEasySetupView final : public app::IEasySetupView {
   // Every percentage the per-file bar was set to, in order.
   std::vector<int> FilePercents;
   std::vector<TMessage> Messages;
+  // The reason shown while log-off and shut-down are blocked; nothing while they are not.
+  std::optional<std::string> SessionEndBlock;
   // Answers to the next questions, in order (true for Yes); when none is left, the answer is No.
   std::deque<bool> Answers;
   int MessagePumps = 0;

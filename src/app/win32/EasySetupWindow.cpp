@@ -281,6 +281,13 @@ LRESULT TEasySetupWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_QUERYENDSESSION:
+      return !OnQueryEndSession || OnQueryEndSession();
+    case WM_ENDSESSION:
+      if (wParam && OnEndSession) {
+        OnEndSession();
+      }
+      return 0;
   }
   return Default(message, wParam, lParam);
 }
@@ -609,6 +616,16 @@ void TEasySetupWindow::ShowMessage(const std::string& text) {
 platform::TMessageAnswer TEasySetupWindow::ShowMessageBox(const std::string& text,
                                                           platform::TMessageKind kind) {
   return platform::CurrentMessageBoxes::Get().Show(Handle(), text, kEasySetupCaption, kind);
+}
+
+void TEasySetupWindow::BlockSessionEnd(const std::string& reason) {
+  // The reason only tells the user why; the block itself is the answer to the session's query,
+  // so a system that keeps no reason (Wine) blocks all the same.
+  ShutdownBlockReasonCreate(Window(), Wide(reason).c_str());
+}
+
+void TEasySetupWindow::AllowSessionEnd() {
+  ShutdownBlockReasonDestroy(Window());
 }
 
 void TEasySetupWindow::ProcessMessages() {

@@ -50,6 +50,10 @@ class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
   // Asked before the window closes (title bar, Alt+F4, Close); the window closes when it answers
   // true or is not set.
   std::function<bool()> OnCloseQuery;
+  // Asked before the session (log-off, shut-down) ends: whether it may; it may when not set.
+  std::function<bool()> OnQueryEndSession;
+  // The session ends: runs before the window answers, as the process may end right after.
+  std::function<void()> OnEndSession;
 
   // Runs work as the window's handlers run: an error it raises goes to the error report.
   void Perform(const std::function<void()>& work);
@@ -73,6 +77,8 @@ class TEasySetupWindow final : public IEasySetupView, private TBaseWindow {
   void ShowWarning(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  void BlockSessionEnd(const std::string& reason) override;
+  void AllowSessionEnd() override;
   void ProcessMessages() override;
   void Close() override;
   [[noreturn]] void Halt(int exitCode) override;

@@ -52,6 +52,8 @@ void BindEvents(TEasySetupWindow& window, TfrmEasySetup& form) {
     form.lblCancelMouseUp(button);
   };
   window.OnCloseQuery = [&form] { return form.FormCloseQuery(); };
+  window.OnQueryEndSession = [&form] { return form.FormQueryEndSession(); };
+  window.OnEndSession = [&form] { form.FormEndSession(); };
 }
 
 int Run(HINSTANCE instance, int showCommand) {

@@ -336,5 +336,22 @@ TEST_F(EasySetupWindowTest, PartsShowTheirControls) {
   EXPECT_EQ(TextOf(Item(idLblNext)), "Готово");
 }
 
+// The session's query gets the form's answer, and only a session that really ends reaches the
+// form. The block's reason is the system's to show; Wine keeps none to read back.
+TEST_F(EasySetupWindowTest, TheSessionsEndGoesToTheForm) {
+  EXPECT_EQ(SendMessageW(Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  bool mayEnd = false;
+  int ends = 0;
+  Window->OnQueryEndSession = [&] { return mayEnd; };
+  Window->OnEndSession = [&] { ++ends; };
+  EXPECT_EQ(SendMessageW(Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+  mayEnd = true;
+  EXPECT_EQ(SendMessageW(Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageW(Handle(), WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(ends, 0);
+  SendMessageW(Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(ends, 1);
+}
+
 }  // namespace
 }  // namespace kv::app

@@ -1,7 +1,9 @@
 #include "support/ChildProcess.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -20,10 +22,18 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args)
     return -1;
   }
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+  if (waitpid(pid, &status, 0) != pid) {
     return -1;
   }
-  return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) {
+    return 128 + WTERMSIG(status);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void KillThisProcess() {
+  raise(SIGKILL);
+  _exit(kKilledExitCode);  // not reached: SIGKILL is never caught
 }
 
 }  // namespace kv::test

@@ -27,4 +27,9 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args)
   return static_cast<int>(exitCode);
 }
 
+void KillThisProcess() {
+  TerminateProcess(GetCurrentProcess(), kKilledExitCode);
+  ExitProcess(kKilledExitCode);  // not reached: the process ends in the call above
+}
+
 }  // namespace kv::test
