@@ -237,11 +237,14 @@ void SetBooleanProperty(IXMLDOMDocument2* document, const char* name, bool value
   SetProperty(document, name, variant.get());
 }
 
-void SetIntegerProperty(IXMLDOMDocument2* document, const char* name, int32_t value) {
-  unique_variant variant;
-  variant.put()->vt = VT_I4;
-  variant.get().lVal = value;
-  SetProperty(document, name, variant.get());
+// Nesting deeper than libxml2 reads is refused. Wine's MSXML does not know the property (its
+// parser is libxml2, with that limit); an implementation without it keeps its own behaviour.
+void LimitElementDepth(IXMLDOMDocument2* document) {
+  unique_variant depth;
+  depth.put()->vt = VT_I4;
+  depth.get().lVal = 256;
+  const unique_bstr property = MakeBstr("MaxElementDepth");
+  document->setProperty(property.get(), depth.get());
 }
 
 // A new document object set up as every document of ours: synchronous, not validating, every
@@ -257,7 +260,7 @@ com_ptr<IXMLDOMDocument2> NewDocument() {
   CheckDom(document->put_resolveExternals(VARIANT_FALSE));
   CheckDom(document->put_preserveWhiteSpace(VARIANT_FALSE));
   SetBooleanProperty(document.get(), "ProhibitDTD", true);
-  SetIntegerProperty(document.get(), "MaxElementDepth", 256);
+  LimitElementDepth(document.get());
   SetProperty(document.get(), "SelectionLanguage", "XPath");
   return document;
 }
