@@ -350,9 +350,8 @@ TEST_F(ConnectionsPoolTest, AFailedSaveRaisesAndLeavesTheOldFileWhole) {
     EXPECT_THROW(pool.SaveToOptionsStorage(), EOSError);
   }
   EXPECT_EQ(test::ReadFileBytes(FileName()), old);
-  const auto left = platform::FindFiles(ExtractFilePath(FileName()), "*");
-  ASSERT_EQ(left.size(), 1u) << "a temporary file left behind";
-  EXPECT_EQ(left[0].Name, "Connections.xml");
+  // Wine's replace may leave a file of its own ("rfe*.tmp"); the save's own temporary is gone.
+  EXPECT_TRUE(platform::FindFiles(ExtractFilePath(FileName()), "Connections.xml?*").empty());
 }
 
 TEST_F(ConnectionsPoolTest, AnotherRootNameIsKept) {

@@ -1,7 +1,8 @@
 #pragma once
 // Makes saving over one file fail for a while, as a real machine makes it fail: on Windows another
-// program holds the file open without sharing it; on Linux the disk is full (the process may
-// write no file larger than one byte).
+// program holds the file open for reading and shares only reading (the old content still loads,
+// the new one cannot take its place); on Linux the disk is full (the process may write no file
+// larger than one byte).
 
 #include <memory>
 #include <string>

@@ -10,7 +10,7 @@ struct TBlockedSave::TState {
 
 TBlockedSave::TBlockedSave(const std::string& path)
     : FState(std::make_unique<TState>(TState{platform::OpenFile(
-          path, platform::TFileOpenMode::OpenRead, platform::TFileShare::Exclusive)})) {}
+          path, platform::TFileOpenMode::OpenRead, platform::TFileShare::DenyWrite)})) {}
 
 TBlockedSave::~TBlockedSave() = default;
 
