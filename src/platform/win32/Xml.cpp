@@ -248,8 +248,9 @@ void LimitElementDepth(IXMLDOMDocument2* document) {
 }
 
 // A new document object set up as every document of ours: synchronous, not validating, every
-// document untrusted (no DTD at all, so no entity is declared, expanded or fetched; nesting as
-// deep as libxml2 reads at most), whitespace between elements dropped, XPath selection.
+// document untrusted (no DTD, so no entity is expanded or fetched; nesting as deep as libxml2 reads
+// at most), whitespace between elements dropped, XPath selection. Wine ignores ProhibitDTD: its
+// parser reads a DTD without expanding or fetching entities, and Parse refuses the document.
 com_ptr<IXMLDOMDocument2> NewDocument() {
   win32::EnsureComInitialized();
   com_ptr<IXMLDOMDocument2> document;
