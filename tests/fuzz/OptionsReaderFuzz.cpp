@@ -77,15 +77,16 @@ void LoadAndSavePool(const std::string& bytes) {
   } catch (const platform::EXmlSaveError&) {
     return;
   }
-  // The first save may change what the file meant (a repeated key becomes an entry of its own,
-  // new identities); from then on, loading and saving change nothing.
+  // The first saves may change what the file meant: a repeated key becomes an entry of its own,
+  // which the next load reads, giving it an identity and the defaults of what it lacked (an empty
+  // set of usages is not stored). From then on, loading and saving change nothing.
   std::vector<std::string> captions;
   std::string saved;
-  for (int round = 0; round < 2; ++round) {
+  for (int round = 0; round < 3; ++round) {
     TConnectionsPool reloaded;
     reloaded.LoadFromOptionsStorage(false);
     reloaded.SaveToOptionsStorage();
-    if (round == 1 && (Captions(reloaded) != captions || ReadBytes(fileName) != saved)) {
+    if (round == 2 && (Captions(reloaded) != captions || ReadBytes(fileName) != saved)) {
       std::abort();
     }
     captions = Captions(reloaded);
