@@ -1,7 +1,5 @@
 #include "app/DataSourceRegistration.h"
 
-#include <memory>
-
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "storage/Kv_SmetaStorage.WebDAV.h"
@@ -9,13 +7,20 @@
 
 namespace kv::app {
 
-TDataSourceRegistration::TDataSourceRegistration() {
-  FPool.LoadFromOptionsStorage(false);
+TConnectionsPool& TDataSourceRegistration::Pool() {
+  if (!FPool) {
+    auto pool = std::make_unique<TConnectionsPool>();
+    pool->LoadFromOptionsStorage(false);
+    FPool = std::move(pool);
+  }
+  return *FPool;
 }
 
 void TDataSourceRegistration::AddOnlineService() {
-  if (!FPool.FindConnection(TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo().ClassID())) {
-    TKalvorSmetaRuSmetaStorage::AddConnectionToPool(FPool);
+  TConnectionsPool& pool = Pool();
+  if (!pool.FindConnection(TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo().ClassID())) {
+    TKalvorSmetaRuSmetaStorage::AddConnectionToPool(pool);
+    FAdded = true;
   }
 }
 
@@ -27,13 +32,17 @@ void TDataSourceRegistration::AddFolder(const std::string& path) {
   connection->SetAddress(path);
   connection->SetUsages(TStorageKinds{TStorageKind::Smeta});
   connection->SetCaption(ExtractFileName(path));
-  if (!FPool.FindConnection(connection->ClassType().ClassID(), path)) {
-    FPool.AddConnection(std::move(connection), -1);
+  TConnectionsPool& pool = Pool();
+  if (!pool.FindConnection(connection->ClassType().ClassID(), path)) {
+    pool.AddConnection(std::move(connection), -1);
+    FAdded = true;
   }
 }
 
 void TDataSourceRegistration::Save() {
-  FPool.SaveToOptionsStorage();
+  if (FAdded) {
+    FPool->SaveToOptionsStorage();
+  }
 }
 
 }  // namespace kv::app

@@ -2,6 +2,7 @@
 // The client's data sources (its connections pool in Connections.xml): the package's folders and
 // the online service that the user checked are added to it.
 
+#include <memory>
 #include <string>
 
 #include "storage/Kv_Storage.ConnectionPool.h"
@@ -10,18 +11,19 @@ namespace kv::app {
 
 class TDataSourceRegistration {
  public:
-  // Loads the pool from the client's options storage.
-  TDataSourceRegistration();
-
   // The online service, unless the pool has one already (under whatever caption).
   void AddOnlineService();
   // A folder connection to path, unless the folder is missing or the pool has one to it.
   void AddFolder(const std::string& path);
-  // Writes the pool back.
+  // Writes the pool back when a connection was added; the client's file is left alone otherwise.
   void Save();
 
  private:
-  TConnectionsPool FPool;
+  // The pool, loaded from the client's options storage when first needed.
+  TConnectionsPool& Pool();
+
+  std::unique_ptr<TConnectionsPool> FPool;
+  bool FAdded = false;
 };
 
 }  // namespace kv::app

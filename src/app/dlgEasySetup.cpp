@@ -421,6 +421,10 @@ void TfrmEasySetup::MakeLinksAndPruneTree() {
 }
 
 void TfrmEasySetup::RegisterConnections() {
+  // A cancelled update has put everything back: the client's data sources stay as they were.
+  if (FBreakInstall.Cancelled()) {
+    return;
+  }
   TDataSourceRegistration registration;
   ICheckedTree& tree = FView.Tree();
   for (int i = 0; i < tree.Count(); ++i) {

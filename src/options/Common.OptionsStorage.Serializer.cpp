@@ -241,4 +241,10 @@ void TOptionsSerializer::DeserializeObject(IOptionsReader& reader, TObject& obje
   });
 }
 
+std::vector<std::string> TOptionsSerializer::StoredNames(const TObject& object) {
+  std::vector<std::string> names;
+  ForEachTakingPart(object, [&](const TPropInfo& prop) { names.push_back(prop.Name); });
+  return names;
+}
+
 }  // namespace kv

@@ -2,6 +2,9 @@
 // Saves an object's properties into an option key and restores them from one, driven by the
 // class's property descriptions.
 
+#include <string>
+#include <vector>
+
 #include "base/Object.h"
 #include "options/Common.OptionsStorage.h"
 
@@ -15,6 +18,8 @@ class TOptionsSerializer {
   // Restores every property that takes part and calls its setter, with the current value when
   // the key holds nothing for it.
   static void DeserializeObject(IOptionsReader& reader, TObject& object);
+  // The names under which SerializeObject stores the object's properties.
+  static std::vector<std::string> StoredNames(const TObject& object);
 };
 
 }  // namespace kv

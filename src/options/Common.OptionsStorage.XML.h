@@ -14,6 +14,11 @@ namespace kv {
 
 class TCustomXMLOptionsStorage : public TFlexibleInterfacedObject {
   KV_CLASS_INFO()
+ public:
+  // The key's element (null for a reader of a missing key), for what the key/value interfaces do
+  // not carry: content of the file that a reader's user does not model but must keep.
+  const platform::TXmlNode& Node() const { return FNode; }
+
  protected:
   // Whether navigation leaves missing elements alone (a reader) or creates them (a writer).
   virtual bool IsReadOnly() const = 0;

@@ -57,6 +57,7 @@ class TXmlNode {
   explicit TXmlNode(std::shared_ptr<const TData> data) : FData(std::move(data)) {}
 
   explicit operator bool() const { return FData != nullptr; }
+  bool IsElement() const;
 
   // The DOM name: an element's or attribute's qualified name, a processing instruction's target,
   // or "#text", "#cdata-section", "#comment", "#document".
@@ -82,6 +83,11 @@ class TXmlNode {
   TXmlNode Child(const std::string& name) const;
   // A new last child element, written on a line of its own, indented by its depth.
   TXmlNode AppendChild(const std::string& name);
+  // A deep copy of an element, CDATA section, comment or processing instruction of any document,
+  // as the new last child, placed as AppendChild places elements (text would merge with the
+  // indentation and is refused). An element copy takes newName when one is given, its attributes
+  // and content unchanged.
+  TXmlNode AppendCopy(const TXmlNode& source, const std::string& newName = {});
   // Removes every child node and every attribute.
   void RemoveAll();
 
@@ -107,7 +113,10 @@ class TXmlDocument {
   // A new empty document that declares version "1.0" and no encoding.
   static TXmlDocument Create();
   // Raise EXmlParseError when the parser refuses the document and EOSError when the file cannot
-  // be read. The encoding is taken from the document itself.
+  // be read. The encoding is taken from the document itself. Every document is read as
+  // untrusted: one with a document type declaration is refused (no DTD, no entity of its own, so
+  // nothing outside the document is read and nothing grows), as is nesting deeper than
+  // 256 elements.
   static TXmlDocument LoadFromFile(const std::string& path);
   static TXmlDocument LoadFromBytes(std::string_view bytes);
 

@@ -4,12 +4,16 @@
 // region information last stored.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Exceptions.h"
 #include "base/Rtti.h"
+#include "options/Common.OptionsStorage.h"
+#include "platform/Xml.h"
 #include "storage/Kv_Storage.Types.h"
 
 namespace kv {
@@ -53,7 +57,8 @@ class TConnectionsPool : public TObject {
   TConnectionsPool(const TConnectionsPool&) = delete;
   TConnectionsPool& operator=(const TConnectionsPool&) = delete;
 
-  // Destroys every connection, then adds the internal connections again.
+  // Destroys every connection and every stored entry kept from the last load, then adds the
+  // internal connections again.
   void Clear();
   // Takes the connection over, appended (index -1) or inserted at index (0 to Count), with its
   // caption made unique. Internal classes are refused; another index raises EListError.
@@ -80,10 +85,14 @@ class TConnectionsPool : public TObject {
   void ConnectionExchange(int index1, int index2);
 
   // Reads the client's Connections.xml. A file that does not load fails before the pool changes
-  // (OptionsFileExists apart); connections of unknown or internal classes are dropped. With
-  // onlyNBTEmplateLocation, only the template location and the region information are read.
+  // (OptionsFileExists apart). What the pool cannot model is kept for the next save: entries of
+  // classes this program does not know, repeated key names, attributes and elements the layout
+  // does not name, comments. Stored internal connections are dropped: the pool makes its own.
+  // With onlyNBTEmplateLocation, only the template location and the region information are read.
   void LoadFromOptionsStorage(bool onlyNBTEmplateLocation);
-  // Rewrites the client's Connections.xml with the pool's content alone.
+  // Rewrites the client's Connections.xml with the pool's content and, in their places, what the
+  // last load kept; the entries are numbered anew from 1. A failed save leaves the old file whole
+  // and raises.
   void SaveToOptionsStorage();
 
   // The connections in list order.
@@ -99,14 +108,38 @@ class TConnectionsPool : public TObject {
   const TNBRegionInfo& StoredRegionInfo() const { return FStoredRegionInfo; }
 
  private:
+  using TAttributes = std::vector<std::pair<std::string, std::string>>;
+  // What a key held that the pool does not write itself.
+  struct TKeyExtras {
+    TAttributes Attributes;
+    platform::TXmlNodeList Children;
+  };
+  // What the file held beyond the pool's model at the last load.
+  struct TForeignContent {
+    TAttributes RootAttributes;
+    // The children of the root but text, in document order, the pool's own keys included.
+    platform::TXmlNodeList RootChildren;
+    TAttributes ConnectionsAttributes;
+    // The nodes among the stored entries that the pool did not load, each with the number of
+    // loaded entries before it.
+    std::vector<std::pair<int, platform::TXmlNode>> Entries;
+    std::map<const TConnection*, TKeyExtras> EntryExtras;
+    TKeyExtras TemplateLocation;
+    TKeyExtras RegionInfo;
+  };
+
   void AddInternalConnections();
   void MakeUniqueCaption(TConnection& connection) const;
   static std::string OptionsFileName();
+  void LoadConnections(const platform::TXmlNode& root, IOptionsReader& reader);
+  void SaveOwnKey(const std::string& name, IOptionsWriter& writer, platform::TXmlNode& root);
+  void SaveConnections(IOptionsWriter& writer, platform::TXmlNode& root);
 
   std::vector<std::unique_ptr<TConnection>> FConnections;
   TDocumentLocation FNBTemplateLocation;
   bool FOptionsFileExists = false;
   TNBRegionInfo FStoredRegionInfo;
+  TForeignContent FForeign;
 };
 
 }  // namespace kv

@@ -83,6 +83,8 @@ TEST_F(DataSourceRegistrationTest, WhatIsRegisteredAlreadyIsNotAddedAgain) {
   Register(std::move(online));
   const std::vector<std::string> before = Stored();
   ASSERT_EQ(before.size(), 2u);
+  const std::string fileName = World.CommonSettingFolder + "Connections.xml";
+  const std::string bytes = test::ReadFileBytes(fileName);
 
   platform::ForceDirectories(World.MyFolderRoot + "Сметы");
   TDataSourceRegistration registration;
@@ -90,6 +92,7 @@ TEST_F(DataSourceRegistrationTest, WhatIsRegisteredAlreadyIsNotAddedAgain) {
   registration.AddOnlineService();
   registration.Save();
   EXPECT_EQ(Stored(), before);
+  EXPECT_EQ(test::ReadFileBytes(fileName), bytes) << "rewritten with nothing added";
 }
 
 // Two package folders of one name: two data sources, the pool telling their captions apart.
@@ -107,10 +110,15 @@ TEST_F(DataSourceRegistrationTest, FoldersOfOneNameInTwoPlaces) {
   EXPECT_NE(stored[1].substr(0, stored[1].find(':')), "Сметы");
 }
 
+// The file is read only when a data source is to be added: with nothing checked, a file the
+// pool cannot read is no error, and it is never replaced.
 TEST_F(DataSourceRegistrationTest, AnUnreadableConnectionsFileIsReportedAndKept) {
   const std::string fileName = World.CommonSettingFolder + "Connections.xml";
   test::WriteFileBytes(fileName, "<Connections><Item");
-  EXPECT_THROW(TDataSourceRegistration(), Exception);
+  TDataSourceRegistration untouched;
+  untouched.Save();
+  TDataSourceRegistration registration;
+  EXPECT_THROW(registration.AddOnlineService(), Exception);
   EXPECT_EQ(test::ReadFileBytes(fileName), "<Connections><Item");
 }
 

@@ -403,8 +403,8 @@ TEST_F(WizardFlowTest, ButtonsLookPressedWhileTheLeftMouseButtonHoldsThem) {
 }
 
 // The user checks shortcuts, then cancels the update on the shortcut page: the files the links
-// would point at are the restored ones, so none are made; the data sources still are.
-TEST_F(WizardFlowTest, ACancelOnTheShortcutPageMakesNoLinksButStillRegistersDataSources) {
+// would point at are the restored ones, so none are made; the data sources stay as they were.
+TEST_F(WizardFlowTest, ACancelOnTheShortcutPageMakesNoLinksAndRegistersNoDataSources) {
   FWorld.AddPackageFile(TPackageTree::Document, "Сметы\\Архив\\old.smt", "old");
   FWorld.AddPackageFile(TPackageTree::Document, "Сметы\\Прайс.xls", "price");
   FWorld.WriteSettings(Ansi("[connections]\nx=Сметы\\Архив\n"));
@@ -425,11 +425,55 @@ TEST_F(WizardFlowTest, ACancelOnTheShortcutPageMakesNoLinksButStillRegistersData
 
   form.Image3Click();
   EXPECT_EQ(form.PageState(), TPageState::psDone);
-  TConnectionsPool pool;
-  pool.LoadFromOptionsStorage(false);
-  EXPECT_NE(pool.FindConnection(TFileSystemConnection::ClassInfo().ClassID(),
-                                FWorld.MyFolderRoot + "Сметы\\Архив"),
-            nullptr);
+  EXPECT_FALSE(platform::FileExists(FWorld.CommonSettingFolder + "Connections.xml"));
+}
+
+// The client's Connections.xml is written only when the wizard adds a data source to it, and then
+// keeps what this program does not know; every other way to the done page leaves it untouched.
+TEST(WizardDataSourcesTest, TheClientsDataSourcesAreRewrittenOnlyWhenOneIsAdded) {
+  const std::string stored =
+      "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+      "<Options Build=\"7\">\r\n"
+      "  <!-- kept by the client -->\r\n"
+      "  <Connections>\r\n"
+      "    <Connection_1 ClassID=\"KV.WebDAV.ReadOnly\" Address=\"http://dav/\" "
+      "Caption=\"DAV\"/>\r\n"
+      "  </Connections>\r\n"
+      "  <Other Value=\"1\"/>\r\n"
+      "</Options>\r\n";
+  enum class TWay { CheckedFolder, Cancel, NothingChecked, NoClient };
+  for (const TWay way : {TWay::CheckedFolder, TWay::Cancel, TWay::NothingChecked, TWay::NoClient}) {
+    SCOPED_TRACE(static_cast<int>(way));
+    test::TWizardWorld world(way != TWay::NoClient);
+    const std::string fileName = world.CommonSettingFolder + "Connections.xml";
+    test::TWizardWorld::WriteFile(fileName, stored);
+    world.AddPackageFile(TPackageTree::Document, "Сметы\\a.smt", "a");
+    if (way == TWay::CheckedFolder || way == TWay::Cancel) {
+      world.WriteSettings(Ansi("[connections]\nx=Сметы\n"));
+    }
+    TfrmEasySetup& form = world.CreateWizard();
+    if (way == TWay::Cancel) {
+      GoTo(form, TPageState::psShortCuts);
+      world.View.Answers.push_back(true);
+      form.Image2Click();
+    }
+    GoTo(form, TPageState::psDone);
+
+    const std::string bytes = test::ReadFileBytes(fileName);
+    if (way != TWay::CheckedFolder) {
+      EXPECT_EQ(bytes, stored);
+      continue;
+    }
+    TConnectionsPool pool;
+    pool.LoadFromOptionsStorage(false);
+    ASSERT_EQ(pool.Count(), 1);
+    EXPECT_EQ(pool.Connections()[0]->Address(), world.MyFolderRoot + "Сметы");
+    for (const char* kept : {"<Options Build=\"7\">", "<!-- kept by the client -->",
+                             "ClassID=\"KV.WebDAV.ReadOnly\"", "<Other Value=\"1\"/>"}) {
+      EXPECT_NE(bytes.find(kept), std::string::npos) << kept << " lost:\n" << bytes;
+    }
+    EXPECT_LT(bytes.find("KV.WebDAV.ReadOnly"), bytes.find("KV.Files")) << bytes;
+  }
 }
 
 // On the data-source page the checked nodes become data sources in tree order; the online node is

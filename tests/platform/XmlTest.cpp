@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Format.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "support/TempFolder.h"
@@ -253,6 +254,96 @@ TEST_F(XmlTest, ParseErrorCarriesTheParsersMessage) {
       EXPECT_FALSE(e.Message().empty());
     }
   }
+}
+
+// Every document is untrusted: a document type declaration is refused before anything it
+// declares is read or expanded, so no local file gets into the document and nothing grows; so is
+// nesting deeper than the parser's limit.
+TEST_F(XmlTest, UntrustedDocumentsAreRefused) {
+  WriteBytes("secret.txt", "top secret");
+  WriteBytes("secret.dtd", "<!ENTITY e \"top secret\">");
+  std::string laughs = "<!ENTITY l0 \"lol lol lol lol lol lol lol lol lol lol\">";
+  for (int i = 1; i < 10; ++i) {
+    laughs += Format("<!ENTITY l%d \"", i);
+    for (int j = 0; j < 10; ++j) {
+      laughs += Format("&l%d;", i - 1);
+    }
+    laughs += "\">";
+  }
+  std::string nested;
+  for (int i = 0; i < 5000; ++i) {
+    nested += "<a>";
+  }
+  for (int i = 0; i < 5000; ++i) {
+    nested += "</a>";
+  }
+  const std::string documents[] = {
+      "<!DOCTYPE r [<!ENTITY e SYSTEM \"" + Path("secret.txt") + "\">]><r>&e;</r>",
+      "<!DOCTYPE r SYSTEM \"" + Path("secret.dtd") + "\"><r>&e;</r>",
+      "<!DOCTYPE r [" + laughs + "]><r>&l9;</r>",
+      "<?xml version=\"1.0\"?><!DOCTYPE r><r/>",
+      nested,
+  };
+  for (const std::string& bytes : documents) {
+    SCOPED_TRACE(bytes.substr(0, 120));
+    try {
+      const TXmlDocument doc = TXmlDocument::LoadFromBytes(bytes);
+      ADD_FAILURE() << "loaded: " << doc.DocumentElement().Text().substr(0, 100);
+    } catch (const EXmlParseError& e) {
+      EXPECT_EQ(e.Message().find("top secret"), std::string::npos);
+    }
+    WriteBytes("doc.xml", bytes);
+    EXPECT_THROW(TXmlDocument::LoadFromFile(Path("doc.xml")), EXmlParseError);
+  }
+
+  std::string shallow;
+  for (int i = 0; i < 100; ++i) {
+    shallow += "<a>";
+  }
+  shallow += "text";
+  for (int i = 0; i < 100; ++i) {
+    shallow += "</a>";
+  }
+  EXPECT_EQ(TXmlDocument::LoadFromBytes(shallow).DocumentElement().Text(), "text");
+}
+
+// Copies keep what the source holds, wherever it came from: attributes in order, content, comments
+// and processing instructions, namespaces; a renamed copy keeps all but its name.
+TEST_F(XmlTest, CopiesFromAnotherDocumentKeepTheirContent) {
+  const TXmlDocument source = TXmlDocument::LoadFromBytes(
+      "<Source xmlns:x=\"urn:x\"><!-- note --><?keep data?>"
+      "<Entry B=\"2\" A=\"Сметы &amp; &lt;1&gt;\" x:C=\"3\"><Inner>text</Inner><x:Tagged/></Entry>"
+      "<x:Foreign/></Source>");
+  const TXmlNodeList nodes = source.DocumentElement().Children();
+  ASSERT_EQ(nodes.size(), 4u);
+
+  TXmlDocument doc = TXmlDocument::Create();
+  TXmlNode root = doc.SetDocumentElement("Options");
+  TXmlNode list = root.AppendChild("List");
+  for (const TXmlNode& node : nodes) {
+    list.AppendCopy(node);
+  }
+  const TXmlNode renamed = list.AppendCopy(nodes[2], "Connection_1");
+  EXPECT_EQ(renamed.Name(), "Connection_1");
+  EXPECT_THROW(list.AppendCopy(nodes[2], "a b"), EOleSysError);
+  EXPECT_THROW(list.AppendCopy(TXmlNode()), EInvalidOperation);
+  doc.Save(Path("doc.xml"));
+
+  const TXmlNode saved =
+      TXmlDocument::LoadFromFile(Path("doc.xml")).DocumentElement().Child("List");
+  EXPECT_EQ(Names(saved.Children()),
+            (std::vector<std::string>{"#comment", "keep", "Entry", "x:Foreign", "Connection_1"}));
+  for (const char* name : {"Entry", "Connection_1"}) {
+    SCOPED_TRACE(name);
+    const TXmlNode entry = saved.Child(name);
+    EXPECT_EQ(entry.Attributes(), (TAttributes{{"B", "2"}, {"A", "Сметы & <1>"}, {"x:C", "3"}}));
+    EXPECT_EQ(Names(entry.Children()), (std::vector<std::string>{"Inner", "x:Tagged"}));
+    EXPECT_EQ(entry.Child("Inner").Text(), "text");
+    EXPECT_EQ(entry.Child("x:Tagged").NamespaceURI(), "urn:x");
+  }
+  EXPECT_EQ(saved.Child("x:Foreign").NamespaceURI(), "urn:x");
+  EXPECT_EQ(saved.Children()[0].Text(), " note ");
+  EXPECT_EQ(saved.Children()[1].Text(), "data");
 }
 
 TEST_F(XmlTest, XPathSelectsInDocumentOrderRelativeToANode) {

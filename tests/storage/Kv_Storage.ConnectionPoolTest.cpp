@@ -12,6 +12,7 @@
 #include "storage/Kv_SmetaStorage.WebDAV.h"
 #include "storage/Kv_Storage.FileSystemConnection.h"
 #include "storage/TestConnections.h"
+#include "support/BlockedSave.h"
 #include "support/FakeShellFolders.h"
 #include "support/TempFolder.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
@@ -130,7 +131,10 @@ TEST_F(ConnectionsPoolTest, TheWizardsAdditionsSaveTheClientsLayout) {
   EXPECT_NE(test::ReadFileBytes(FileName()).find("encoding=\"windows-1251\""), std::string::npos);
 }
 
-TEST_F(ConnectionsPoolTest, LoadingKeepsOrderDropsWhatItCannotUseAndSavingRenumbers) {
+// The file holds what this program cannot model: entries of classes only the client knows (or
+// none), a repeated key name, attributes and elements the layout does not name, a comment. All of
+// it comes back in its place when the pool is saved, the entries numbered anew.
+TEST_F(ConnectionsPoolTest, WhatThePoolCannotModelSurvivesALoadAndASaveInOrder) {
   WriteOptionsFile(R"(<?xml version="1.0" encoding="UTF-8"?>
 <Options Version="7">
   <Connections Count="9">
@@ -149,8 +153,9 @@ TEST_F(ConnectionsPoolTest, LoadingKeepsOrderDropsWhatItCannotUseAndSavingRenumb
     <Connection_2 ClassID="KV.Files" Caption="Повтор"/>
   </Connections>
   <NBTemplateLocation ConnectionClassId="KV.Files" BaseAddress="C:\Сметы" LocalPath="Шаблоны\НБ.xml"/>
-  <RegionInfo Name="Москва" ShortCode="77" Zone2001Name="Зона 1" Zone1984Name="Зона &quot;84&quot;"/>
-  <Other Keep="no"><Child/></Other>
+  <RegionInfo Name="Москва" ShortCode="77" Zone2001Name="Зона 1" Zone1984Name="Зона &quot;84&quot;"
+    Planned="yes"/>
+  <Other Keep="yes"><Child/></Other>
 </Options>
 )");
   TConnectionsPool pool;
@@ -181,25 +186,54 @@ TEST_F(ConnectionsPoolTest, LoadingKeepsOrderDropsWhatItCannotUseAndSavingRenumb
   const std::string uid1 = loaded[1]->InstanceUID();
   const std::string uid2 = loaded[2]->InstanceUID();
   const std::string connection = "Options/Connections/Connection_";
-  EXPECT_EQ(
-      Structure(FileName()),
-      (TLines{
-          "Options",
-          "Options/Connections",
-          connection + "1 Address=\"C:\\Сметы\" InstanceUID=\"AAAABBBBCCCCDDDDEEEEFFFF00001111\" "
-                       "Enabled=\"True\" Caption=\"Сметы\" Description=\"Примечание <1>\" "
-                       "Usages=\"Smeta,NormBase\" UseRecycleBin=\"True\" ClassID=\"KV.Files\"",
-          connection + "2 InstanceUID=\"" + uid1 +
-              "\" Enabled=\"False\" Caption=\"СМЕТЫ 2\" UseRecycleBin=\"False\" "
-              "ClassID=\"KV.Files\"",
-          connection + "3 Address=\"" + kOnlineAddress + "\" InstanceUID=\"" + uid2 +
-              "\" Enabled=\"True\" Caption=\"Данные с kalvorsmeta.ru 1\" Usages=\"Smeta\" "
-              "UseRecycleBin=\"True\" ClassID=\"KV.KalvorSmeta.Ru.SmetaDocs\"",
-          "Options/NBTemplateLocation ConnectionClassId=\"KV.Files\" "
-          "BaseAddress=\"C:\\Сметы\" LocalPath=\"Шаблоны\\НБ.xml\"",
-          "Options/RegionInfo Name=\"Москва\" ShortCode=\"77\" Zone2001Name=\"Зона 1\" "
-          "Zone1984Name=\"Зона \"84\"\"",
-      }));
+  const TLines expected{
+      "Options Version=\"7\"",
+      "Options/Connections Count=\"9\"",
+      connection + "1 ClassID=\"KV.Unknown\" Caption=\"Неизвестный\" Address=\"C:\\Неизвестный\"",
+      connection +
+          "2 Address=\"C:\\Сметы\" InstanceUID=\"AAAABBBBCCCCDDDDEEEEFFFF00001111\" "
+          "Enabled=\"True\" Caption=\"Сметы\" Description=\"Примечание <1>\" "
+          "Usages=\"Smeta,NormBase\" UseRecycleBin=\"True\" ClassID=\"KV.Files\" Extra=\"x\"",
+      connection + "3 Caption=\"Без класса\" Address=\"C:\\Нет\"",
+      connection + "4 ClassID=\"KV.WebDAV.ReadOnly\" Address=\"http://dav/\" Caption=\"DAV\"",
+      connection + "5 InstanceUID=\"" + uid1 +
+          "\" Enabled=\"False\" Caption=\"СМЕТЫ 2\" UseRecycleBin=\"False\" "
+          "ClassID=\"KV.Files\"",
+      connection + "6 Address=\"" + kOnlineAddress + "\" InstanceUID=\"" + uid2 +
+          "\" Enabled=\"True\" Caption=\"Данные с kalvorsmeta.ru 1\" Usages=\"Smeta\" "
+          "UseRecycleBin=\"True\" ClassID=\"KV.KalvorSmeta.Ru.SmetaDocs\"",
+      connection + "7 ClassID=\"kv.files\" Caption=\"Регистр\"",
+      connection + "8 ClassID=\"Test.BuiltIn\" Caption=\"Встроенный\"",
+      connection + "9 ClassID=\"KV.Files\" Caption=\"Повтор\"",
+      "Options/NBTemplateLocation ConnectionClassId=\"KV.Files\" "
+      "BaseAddress=\"C:\\Сметы\" LocalPath=\"Шаблоны\\НБ.xml\"",
+      "Options/RegionInfo Name=\"Москва\" ShortCode=\"77\" Zone2001Name=\"Зона 1\" "
+      "Zone1984Name=\"Зона \"84\"\" Planned=\"yes\"",
+      "Options/Other Keep=\"yes\"",
+      "Options/Other/Child",
+  };
+  EXPECT_EQ(Structure(FileName()), expected);
+  const std::string saved = test::ReadFileBytes(FileName());
+  const size_t comment = saved.find("<!-- a comment among the connections -->");
+  EXPECT_NE(comment, std::string::npos) << saved;
+  EXPECT_LT(saved.find("Connection_4"), comment);
+  EXPECT_LT(comment, saved.find("Connection_5"));
+
+  // What was kept is kept again by the next load and save. The repeated key, an entry of its own
+  // now, loads as a connection; the one whose usages were all unknown has the default ones.
+  TConnectionsPool reloaded;
+  reloaded.LoadFromOptionsStorage(false);
+  EXPECT_EQ(Captions(reloaded),
+            (TLines{"Сметы", "СМЕТЫ 2", "Данные с kalvorsmeta.ru 1", "Повтор"}));
+  reloaded.SaveToOptionsStorage();
+  const TLines again = Structure(FileName());
+  ASSERT_EQ(again.size(), expected.size());
+  const size_t unchanged[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 11, 12, 13, 14};
+  for (const size_t same : unchanged) {
+    EXPECT_EQ(again[same], expected[same]);
+  }
+  EXPECT_NE(test::ReadFileBytes(FileName()).find("<!-- a comment among the connections -->"),
+            std::string::npos);
 }
 
 TEST_F(ConnectionsPoolTest, SavedConnectionsLoadBackAlike) {
@@ -299,6 +333,25 @@ TEST_F(ConnectionsPoolTest, OnlyTheTemplateLocationLeavesTheConnectionsAlone) {
   EXPECT_EQ(Captions(pool), TLines{"В памяти"});
   EXPECT_EQ(pool.NBTemplateLocation().ToString(), "");
   EXPECT_EQ(pool.StoredRegionInfo().Name(), "Москва");
+}
+
+// A save that cannot be completed raises and leaves the client's file as it was.
+TEST_F(ConnectionsPoolTest, AFailedSaveRaisesAndLeavesTheOldFileWhole) {
+  const std::string old =
+      "<Options><Connections>"
+      "<Connection_1 ClassID=\"KV.Files\" Caption=\"Сметы\" Address=\"C:\\С\"/>"
+      "</Connections></Options>";
+  WriteOptionsFile(old);
+  TConnectionsPool pool;
+  pool.LoadFromOptionsStorage(false);
+  pool.AddConnection(Folder("Новые", "C:\\Новые"));
+  {
+    const test::TBlockedSave blocked(FileName());
+    EXPECT_THROW(pool.SaveToOptionsStorage(), EOSError);
+  }
+  EXPECT_EQ(test::ReadFileBytes(FileName()), old);
+  // Wine's replace may leave a file of its own ("rfe*.tmp"); the save's own temporary is gone.
+  EXPECT_TRUE(platform::FindFiles(ExtractFilePath(FileName()), "Connections.xml?*").empty());
 }
 
 TEST_F(ConnectionsPoolTest, AnotherRootNameIsKept) {

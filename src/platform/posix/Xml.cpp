@@ -209,6 +209,14 @@ std::vector<std::pair<std::string, std::string>> ParseNamespaces(const std::stri
   return result;
 }
 
+// Every document is untrusted: a document type declaration stops the parser before its internal
+// subset is read, so no entity is declared, expanded or fetched.
+void RefuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto* parser = static_cast<xmlParserCtxtPtr>(context);
+  *static_cast<bool*>(parser->_private) = true;
+  xmlStopParser(parser);
+}
+
 DocPtr Parse(std::string_view bytes) {
   InitLibXml();
   if (bytes.size() > INT_MAX) {
@@ -218,11 +226,17 @@ DocPtr Parse(std::string_view bytes) {
   if (!parser) {
     throw std::bad_alloc();
   }
-  // Entities are expanded while parsing, where libxml2 bounds their growth.
-  const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
-                      XML_PARSE_NOWARNING;
+  bool documentType = false;
+  parser->_private = &documentType;
+  parser->sax->internalSubset = RefuseDocumentType;
+  // Without XML_PARSE_HUGE libxml2 keeps its limits, nesting deeper than 256 elements among them.
+  const int options =
+      XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
   DocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
                                nullptr, options));
+  if (documentType) {
+    throw EXmlParseError("A document type declaration is not allowed");
+  }
   // A document with an undeclared prefix is well formed for libxml2 only; MSXML refuses it too.
   if (!doc || !parser->wellFormed || !parser->nsWellFormed || !xmlDocGetRootElement(doc.get())) {
     const xmlError* error = xmlCtxtGetLastError(parser.get());
@@ -285,6 +299,10 @@ xmlNodePtr NewText(xmlDocPtr doc, const std::string& text) {
 }  // namespace
 
 // TXmlNode
+
+bool TXmlNode::IsElement() const {
+  return FData && FData->Node->type == XML_ELEMENT_NODE;
+}
 
 std::string TXmlNode::Name() const {
   if (!FData) {
@@ -411,14 +429,12 @@ TXmlNode TXmlNode::Child(const std::string& name) const {
   return {};
 }
 
-TXmlNode TXmlNode::AppendChild(const std::string& name) {
-  if (!FData || FData->Node->type != XML_ELEMENT_NODE) {
-    throw EInvalidOperation("A child element can be appended to an element only");
-  }
-  xmlNodePtr parent = FData->Node;
-  NodePtr owned(NewElement(parent->doc, name));
+namespace {
+
+// Adds node as the last child of parent, on a line of its own, indented by its depth.
+void PlaceLast(xmlNodePtr parent, NodePtr owned) {
   const int depth = Depth(parent);
-  xmlNodePtr element = owned.get();
+  xmlNodePtr node = owned.get();
   // The line break before the closing tag stays last; each new child goes in front of it.
   if (parent->last && IsWhitespaceText(parent->last)) {
     xmlAddPrevSibling(parent->last, owned.release());
@@ -426,8 +442,51 @@ TXmlNode TXmlNode::AppendChild(const std::string& name) {
     xmlAddChild(parent, owned.release());
     xmlAddChild(parent, NewText(parent->doc, LineAndIndent(depth)));
   }
-  xmlAddPrevSibling(element, NewText(parent->doc, LineAndIndent(depth + 1)));
+  xmlAddPrevSibling(node, NewText(parent->doc, LineAndIndent(depth + 1)));
+}
+
+xmlNodePtr ElementOf(const std::shared_ptr<const TXmlNode::TData>& data, const char* what) {
+  if (!data || data->Node->type != XML_ELEMENT_NODE) {
+    throw EInvalidOperation(what);
+  }
+  return data->Node;
+}
+
+}  // namespace
+
+TXmlNode TXmlNode::AppendChild(const std::string& name) {
+  xmlNodePtr parent = ElementOf(FData, "A child element can be appended to an element only");
+  NodePtr owned(NewElement(parent->doc, name));
+  xmlNodePtr element = owned.get();
+  PlaceLast(parent, std::move(owned));
   return MakeNode(FData->Document, element);
+}
+
+TXmlNode TXmlNode::AppendCopy(const TXmlNode& source, const std::string& newName) {
+  xmlNodePtr parent = ElementOf(FData, "A copy can be appended to an element only");
+  const xmlNode* original = source.FData ? source.FData->Node : nullptr;
+  if (!original ||
+      (original->type != XML_ELEMENT_NODE && original->type != XML_CDATA_SECTION_NODE &&
+       original->type != XML_COMMENT_NODE && original->type != XML_PI_NODE)) {
+    throw EInvalidOperation(
+        "Only elements, CDATA sections, comments and processing instructions are copied");
+  }
+  const bool rename = !newName.empty() && original->type == XML_ELEMENT_NODE;
+  if (rename) {
+    CheckName(newName);
+  }
+  // Namespaces the copy uses are declared on it when the new place lacks them.
+  NodePtr owned(xmlDocCopyNode(const_cast<xmlNodePtr>(original), parent->doc, 1));
+  if (!owned) {
+    throw std::bad_alloc();
+  }
+  if (rename) {
+    xmlNodeSetName(owned.get(), X(newName));
+    owned->ns = nullptr;
+  }
+  xmlNodePtr copy = owned.get();
+  PlaceLast(parent, std::move(owned));
+  return MakeNode(FData->Document, copy);
 }
 
 void TXmlNode::RemoveAll() {

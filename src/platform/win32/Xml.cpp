@@ -230,8 +230,27 @@ class TSelectionNamespaces {
   bool FRestore = false;
 };
 
-// A new document object set up as every document of ours: synchronous, not validating, never
-// reaching outside for DTDs or entities, whitespace between elements dropped, XPath selection.
+void SetBooleanProperty(IXMLDOMDocument2* document, const char* name, bool value) {
+  unique_variant variant;
+  variant.put()->vt = VT_BOOL;
+  variant.get().boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  SetProperty(document, name, variant.get());
+}
+
+// Nesting deeper than libxml2 reads is refused. Wine's MSXML does not know the property (its
+// parser is libxml2, with that limit); an implementation without it keeps its own behaviour.
+void LimitElementDepth(IXMLDOMDocument2* document) {
+  unique_variant depth;
+  depth.put()->vt = VT_I4;
+  depth.get().lVal = 256;
+  const unique_bstr property = MakeBstr("MaxElementDepth");
+  document->setProperty(property.get(), depth.get());
+}
+
+// A new document object set up as every document of ours: synchronous, not validating, every
+// document untrusted (no DTD, so no entity is expanded or fetched; nesting as deep as libxml2 reads
+// at most), whitespace between elements dropped, XPath selection. Wine ignores ProhibitDTD: its
+// parser reads a DTD without expanding or fetching entities, and Parse refuses the document.
 com_ptr<IXMLDOMDocument2> NewDocument() {
   win32::EnsureComInitialized();
   com_ptr<IXMLDOMDocument2> document;
@@ -241,6 +260,8 @@ com_ptr<IXMLDOMDocument2> NewDocument() {
   CheckDom(document->put_validateOnParse(VARIANT_FALSE));
   CheckDom(document->put_resolveExternals(VARIANT_FALSE));
   CheckDom(document->put_preserveWhiteSpace(VARIANT_FALSE));
+  SetBooleanProperty(document.get(), "ProhibitDTD", true);
+  LimitElementDepth(document.get());
   SetProperty(document.get(), "SelectionLanguage", "XPath");
   return document;
 }
@@ -278,6 +299,12 @@ com_ptr<IXMLDOMDocument2> Parse(std::string_view bytes) {
           Format(" (line %d, position %d)", static_cast<int>(line), static_cast<int>(position));
     }
     throw EXmlParseError(reason);
+  }
+  // An implementation that ignores ProhibitDTD still never hands such a document out.
+  com_ptr<IXMLDOMDocumentType> documentType;
+  CheckDom(document->get_doctype(documentType.put()));
+  if (documentType) {
+    throw EXmlParseError("A document type declaration is not allowed");
   }
   return document;
 }
@@ -496,6 +523,10 @@ com_ptr<IXMLDOMElement> ElementOf(const TXmlNode::TData* data, const char* what)
 
 // TXmlNode
 
+bool TXmlNode::IsElement() const {
+  return FData && NodeType(FData->Node.get()) == NODE_ELEMENT;
+}
+
 std::string TXmlNode::Name() const {
   return FData ? NodeName(FData->Node.get()) : std::string();
 }
@@ -616,24 +647,79 @@ TXmlNode TXmlNode::Child(const std::string& name) const {
   return {};
 }
 
+namespace {
+
+// Adds node as the last child of parent, on a line of its own, indented by its depth.
+void PlaceLast(IXMLDOMNode* parent, IXMLDOMDocument* document, const com_ptr<IXMLDOMNode>& node) {
+  const int depth = Depth(parent);
+  const com_ptr<IXMLDOMNode> indent = NewTextNode(document, LineAndIndent(depth + 1));
+  // The line break before the closing tag stays last; each new child goes in front of it. The
+  // indentation goes in after the node, as Wine merges text inserted next to text.
+  const com_ptr<IXMLDOMNode> last = LastChild(parent);
+  if (last && IsWhitespaceText(last.get())) {
+    InsertBefore(parent, node, last.get());
+  } else {
+    Append(parent, node);
+    Append(parent, NewTextNode(document, LineAndIndent(depth)));
+  }
+  InsertBefore(parent, indent, node.get());
+}
+
+// An element named name holding copy's attributes and, moved over, its content.
+com_ptr<IXMLDOMNode> Renamed(IXMLDOMDocument* document, const com_ptr<IXMLDOMNode>& copy,
+                             const std::string& name) {
+  const com_ptr<IXMLDOMNode> renamed = NewElement(document, name);
+  const com_ptr<IXMLDOMElement> element = AsElement(renamed);
+  com_ptr<IXMLDOMNamedNodeMap> attributes;
+  CheckDom(copy->get_attributes(attributes.put()));
+  LONG count = 0;
+  CheckDom(attributes->get_length(&count));
+  for (LONG i = 0; i < count; ++i) {
+    com_ptr<IXMLDOMNode> attribute;
+    CheckDom(attributes->get_item(i, attribute.put()));
+    const unique_bstr attributeName = MakeBstr(NodeName(attribute.get()));
+    unique_variant value;
+    CheckDom(attribute->get_nodeValue(value.put()));
+    CheckDom(element->setAttribute(attributeName.get(), value.get()));
+  }
+  while (com_ptr<IXMLDOMNode> child = FirstChild(copy.get())) {
+    Append(renamed.get(), child);
+  }
+  return renamed;
+}
+
+}  // namespace
+
 TXmlNode TXmlNode::AppendChild(const std::string& name) {
   const com_ptr<IXMLDOMNode> parent =
       ElementOf(FData.get(), "A child element can be appended to an element only");
   const com_ptr<IXMLDOMDocument2> document = OwnerDocument(parent.get());
   const com_ptr<IXMLDOMNode> element = NewElement(document.get(), name);
-  const int depth = Depth(parent.get());
-  const com_ptr<IXMLDOMNode> indent = NewTextNode(document.get(), LineAndIndent(depth + 1));
-  // The line break before the closing tag stays last; each new child goes in front of it. The
-  // indentation goes in after the element, as Wine merges text inserted next to text.
-  const com_ptr<IXMLDOMNode> last = LastChild(parent.get());
-  if (last && IsWhitespaceText(last.get())) {
-    InsertBefore(parent.get(), element, last.get());
-  } else {
-    Append(parent.get(), element);
-    Append(parent.get(), NewTextNode(document.get(), LineAndIndent(depth)));
-  }
-  InsertBefore(parent.get(), indent, element.get());
+  PlaceLast(parent.get(), document.get(), element);
   return MakeNode(element);
+}
+
+TXmlNode TXmlNode::AppendCopy(const TXmlNode& source, const std::string& newName) {
+  const com_ptr<IXMLDOMNode> parent =
+      ElementOf(FData.get(), "A copy can be appended to an element only");
+  const DOMNodeType type = source.FData ? NodeType(source.FData->Node.get()) : NODE_INVALID;
+  if (type != NODE_ELEMENT && type != NODE_CDATA_SECTION && type != NODE_COMMENT &&
+      type != NODE_PROCESSING_INSTRUCTION) {
+    throw EInvalidOperation(
+        "Only elements, CDATA sections, comments and processing instructions are copied");
+  }
+  const bool rename = !newName.empty() && type == NODE_ELEMENT;
+  if (rename) {
+    CheckName(newName);
+  }
+  const com_ptr<IXMLDOMDocument2> document = OwnerDocument(parent.get());
+  com_ptr<IXMLDOMNode> copy;
+  CheckDom(source.FData->Node->cloneNode(VARIANT_TRUE, copy.put()));
+  if (rename) {
+    copy = Renamed(document.get(), copy, newName);
+  }
+  PlaceLast(parent.get(), document.get(), copy);
+  return MakeNode(copy);
 }
 
 void TXmlNode::RemoveAll() {

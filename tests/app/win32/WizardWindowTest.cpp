@@ -13,8 +13,10 @@
 
 #include "app/win32/EasySetupControls.h"
 #include "app/win32/WizardDriving.h"
+#include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
+#include "platform/Text.h"
 #include "support/TempFolder.h"
 #include "support/Win32Fixtures.h"
 #include "support/Win32Registry.h"
@@ -308,6 +310,60 @@ TEST_F(WizardWindowTest, ALockedPackageFileFailsAloneAndKeepsItsOriginal) {
       << wizard.Text(idLblFinish);
   wizard.ClickNext();
   ExpectEnds(wizard);
+}
+
+// The client's Connections.xml holds what this program does not know. A full run adds the checked
+// folder to it and keeps the rest; a cancelled run leaves the file as it was.
+TEST_F(WizardWindowTest, TheClientsDataSourcesKeepWhatTheWizardDoesNotKnow) {
+  const std::string stored =
+      "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+      "<Options Build=\"7\">\r\n"
+      "  <!-- kept by the client -->\r\n"
+      "  <Connections>\r\n"
+      "    <Connection_1 ClassID=\"KV.WebDAV.ReadOnly\" Address=\"http://dav/\" "
+      "Caption=\"DAV\"/>\r\n"
+      "  </Connections>\r\n"
+      "  <Other Value=\"1\"/>\r\n"
+      "</Options>\r\n";
+  const std::string connections = TSmeta9Information32::ClassInfo().ConnectionOptionsFilename();
+  InstallClient();
+  WriteSettings("[connections]\r\nx=" + kPackageFolder + "\r\n");
+  for (const bool cancel : {true, false}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "full run");
+    platform::ForceDirectories(ExtractFileDir(connections));
+    WriteFileBytes(connections, stored);
+    TWizard& wizard = StartAndCopy();
+    wizard.ClickNext();
+    ASSERT_TRUE(wizard.WaitForPage("shortcuts"));
+    if (cancel) {
+      wizard.ClickCancel();
+      const auto box = wizard.WaitForMessageBox();
+      ASSERT_TRUE(box);
+      AnswerQuestion(*box, kCancelQuestion, IDYES);
+    } else {
+      wizard.ClickNext();
+    }
+    ASSERT_TRUE(wizard.WaitForPage("connections"));
+    wizard.ClickNext();
+    ASSERT_TRUE(wizard.WaitForPage("done"));
+    wizard.ClickNext();
+    ExpectEnds(wizard);
+
+    const std::string bytes = ReadFileBytes(connections);
+    if (cancel) {
+      EXPECT_EQ(bytes, stored);
+      continue;
+    }
+    for (const std::string& kept :
+         {std::string("<Options Build=\"7\">"), std::string("<!-- kept by the client -->"),
+          std::string("ClassID=\"KV.WebDAV.ReadOnly\""), std::string("<Other Value=\"1\"/>"),
+          platform::EncodeCodePage(1251, "Address=\"" +
+                                             TSmeta9Information32::ClassInfo().MyFolderRoot() +
+                                             kPackageFolder + "\"")}) {
+      EXPECT_NE(bytes.find(kept), std::string::npos) << kept << " missing:\n" << bytes;
+    }
+    EXPECT_LT(bytes.find("KV.WebDAV.ReadOnly"), bytes.find("KV.Files")) << bytes;
+  }
 }
 
 TEST_F(WizardWindowTest, TheTitleBarsCloseOnTheWelcomePageAsksFirst) {

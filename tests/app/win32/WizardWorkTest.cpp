@@ -311,6 +311,9 @@ class WizardWorkTest : public testing::Test {
     EXPECT_TRUE(root.Child("Recent"));
   }
 
+  // Connections.xml as the test wrote it, never rewritten.
+  void ExpectSourcesAsBefore() const { EXPECT_EQ(ReadFileBytes(FSettingsFiles[1]), kConnections); }
+
   // Connections.xml: the source that was there, the checked package folder and the online
   // service, in the client's layout.
   void ExpectSourcesRegistered() const {
@@ -570,7 +573,8 @@ INSTANTIATE_TEST_SUITE_P(LargeFile, WizardCancelCopyTest, testing::Bool(),
                            return info.param ? "Replacing" : "New";
                          });
 
-TEST_F(WizardWorkTest, CancelOnTheShortcutPageRestoresAndStillRegisters) {
+// The cancelled update has put everything back: the client's data sources stay as they were.
+TEST_F(WizardWorkTest, CancelOnTheShortcutPageRestoresAndRegistersNothing) {
   TWizard& wizard = StartWizard();
   wizard.ClickNext();
   ASSERT_TRUE(wizard.WaitForPage("copied"));
@@ -593,7 +597,7 @@ TEST_F(WizardWorkTest, CancelOnTheShortcutPageRestoresAndStillRegisters) {
   ASSERT_TRUE(wizard.WaitForPage("done"));
   EXPECT_EQ(wizard.Text(idLblFinish), kCancelledText);
   wizard.Screenshot("work-cancel-links-done");
-  ExpectSourcesRegistered();
+  ExpectSourcesAsBefore();
   ExpectExtensionsMerged();
   wizard.ClickNext();
   ExpectEnds(wizard);
