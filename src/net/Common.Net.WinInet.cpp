@@ -11,7 +11,6 @@
 #include "net/SafeFileName.h"
 #include "options/Common.ExceptionEx.h"
 #include "platform/CredentialPrompt.h"
-#include "platform/FileSwap.h"
 #include "platform/Files.h"
 #include "platform/OSError.h"
 

@@ -24,6 +24,10 @@ bool RemoveDir(const std::string& path);
 // Renames a file within its volume, never over an existing one; false and the system's error code
 // when the system refuses (the name taken, another volume, the file in use).
 bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& errorCode);
+// Renames source to target, replacing a target file, in one step on the same volume: a finished
+// file put in place of the old one. Raises EOSError naming the target when it cannot; source is
+// then left as it was.
+void MoveFileOver(const std::string& source, const std::string& target);
 // Whether the path itself is a symbolic link, a junction or another reparse point: a name that
 // leads somewhere else.
 bool IsLinkOrJunction(const std::string& path);

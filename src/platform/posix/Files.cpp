@@ -242,6 +242,12 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
   return true;
 }
 
+void MoveFileOver(const std::string& source, const std::string& target) {
+  if (std::rename(Native(source).c_str(), Native(target).c_str()) != 0) {
+    RaiseErrno(target);
+  }
+}
+
 bool IsLinkOrJunction(const std::string& path) {
   struct stat st {};
   return ::lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);

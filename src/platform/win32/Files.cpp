@@ -182,6 +182,13 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
   return true;
 }
 
+void MoveFileOver(const std::string& source, const std::string& target) {
+  if (!MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    RaiseOSError(GetLastError(), target);
+  }
+}
+
 bool IsLinkOrJunction(const std::string& path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
