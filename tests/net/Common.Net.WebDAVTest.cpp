@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "options/Common.XMLUtils.h"
+#include "support/DavPeer.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempFolder.h"
 
@@ -27,19 +28,8 @@ std::string MultiStatus(const std::string& responses) {
          "</d:multistatus>";
 }
 
-// The address of the Apache peer that ctest started for this build (tests/support/dav-server).
-std::string DavUrl() {
-  try {
-    std::string url = test::ReadFileBytes("dav/url");
-    url.erase(url.find_last_not_of("\r\n") + 1);
-    return url;
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
 TEST(PropFindTest, ListsApacheCollection) {
-  const std::string url = DavUrl();
+  const std::string url = test::DavUrl();
   if (url.empty()) {
     GTEST_SKIP() << "no WebDAV peer: run the tests through ctest";
   }

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "support/DavPeer.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempFolder.h"
 
@@ -27,16 +28,6 @@ TRun RunTool(const std::vector<std::string>& args) {
   std::ostringstream err;
   const int code = tool::RunKvTool(args, out, err);
   return {code, out.str(), err.str()};
-}
-
-std::string DavUrl() {
-  try {
-    std::string url = test::ReadFileBytes("dav/url");
-    url.erase(url.find_last_not_of("\r\n") + 1);
-    return url;
-  } catch (const std::exception&) {
-    return {};
-  }
 }
 
 TEST(KvToolTest, UriShowsTheParts) {
@@ -85,7 +76,7 @@ TEST(KvToolTest, GetSavesTheBodyOrReportsTheStatus) {
 }
 
 TEST(KvToolTest, LsListsTheCollectionWithoutItself) {
-  const std::string url = DavUrl();
+  const std::string url = test::DavUrl();
   if (url.empty()) {
     GTEST_SKIP() << "no WebDAV peer: run the tests through ctest";
   }
