@@ -21,8 +21,8 @@ void ForceDirectories(const std::string& path);
 // Deletes a file; false when it failed.
 bool DeleteFile(const std::string& path);
 // Deletes a file as DeleteFile does, then gives its space back stepBytes at a time, calling
-// betweenSteps after each step but the last: freeing a large file's blocks and cached pages at once
-// would hold the caller up for a long time. False when it failed, and the file is then untouched.
+// betweenSteps between the steps: freeing a large file at once holds the caller up. A program that
+// still holds the file open sees it shrink. False when it failed; the file is then untouched.
 bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
                        const std::function<void()>& betweenSteps);
 // Removes an empty folder; false when it failed.
