@@ -11,6 +11,7 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BenchSystem.h"
@@ -240,11 +241,14 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
   const std::string clientCopy = world.Temp.Path("copy-client\\");
   const std::string documentCopy = world.Temp.Path("copy-documents\\");
 
+  // Into empty targets the update keeps pace with the system's tool (a little more under Wine,
+  // whose own tool runs natively); the backups, moves, add almost nothing to that.
+  const double allowedRatio = std::string_view(CopyToolName()) == "xcopy" ? 1.10 : 1.05;
+  double bestIntoEmpty = 0;
   for (const bool backups : {false, true}) {
-    const double allowedRatio = backups ? 2.2 : 1.15;
     std::cout << title << ": " << files.size() << " files, " << Fixed(double(total) / kMiB, 1)
-              << " kMiB, "
-              << (backups ? "every file replaced (backups made)" : "into empty targets") << '\n';
+              << " MiB, " << (backups ? "every file replaced (backups made)" : "into empty targets")
+              << '\n';
     const auto prepare = [&](const std::string& clientTarget, const std::string& documentTarget) {
       Empty(clientTarget);
       Empty(documentTarget);
@@ -285,10 +289,16 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
       failures += run.View.Failures;
     }
     std::cout << "  ratio to " << CopyToolName()
-              << " (best of each): " << Fixed(bestUpdate / bestTool, 2) << " (target at most "
-              << Fixed(allowedRatio, 2) << ")\n"
-              << "  peak resident memory: " << Fixed(double(peak) / kMiB, 1)
-              << " kMiB (target under 64 kMiB)\n"
+              << " (best of each): " << Fixed(bestUpdate / bestTool, 2);
+    if (backups) {
+      std::cout << "; to the update into empty targets: " << Fixed(bestUpdate / bestIntoEmpty, 2)
+                << " (target at most 1.10)\n";
+    } else {
+      std::cout << " (target at most " << Fixed(allowedRatio, 2) << ")\n";
+      bestIntoEmpty = bestUpdate;
+    }
+    std::cout << "  peak resident memory: " << Fixed(double(peak) / kMiB, 1)
+              << " MiB (target under 64 MiB)\n"
               << "  longest interval between message pumps: "
               << Fixed(Seconds(longestGap) * 1000, 1) << " ms (target at most 50 ms), after \""
               << gapAfter << "\"; " << pumps << " pumps\n"
@@ -334,7 +344,7 @@ void MeasureScan(int folders, int filesPerFolder) {
             << Fixed(seconds, 2) << " s; "
             << shell.ImageCount(shortcutTree.ImageListHandle()) - shortcutTree.ImageListCount()
             << " icons added to the list; peak resident memory "
-            << Fixed(double(PeakMemoryBytes()) / kMiB, 1) << " kMiB\n"
+            << Fixed(double(PeakMemoryBytes()) / kMiB, 1) << " MiB\n"
             << "  before: " << before << "\n  after:  " << ResourceCounts() << "\n"
             << std::flush;
 }

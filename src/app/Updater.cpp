@@ -14,6 +14,12 @@ namespace kv::app {
 
 namespace {
 
+// Large enough that mapping a view and letting messages run cost little beside the copy, small
+// enough that writing it takes milliseconds even on a slow disk.
+constexpr int64_t kChunkBytes = 1024 * 1024;
+// What the file system frees between two pumps when a large file shrinks or goes.
+constexpr int64_t kReleaseStepBytes = 64 * 1024 * 1024;
+
 // offset / size as a percentage, rounded to the nearest integer and halves to even.
 int Percent(int64_t offset, int64_t size) {
   const int64_t scaled = offset * 100;
@@ -63,6 +69,11 @@ bool IsForbiddenInFolderName(char c) {
 }
 
 }  // namespace
+
+int64_t CopyChunkSize() {
+  const int64_t unit = platform::AllocationGranularity();
+  return (kChunkBytes + unit - 1) / unit * unit;
+}
 
 std::string NewBackupRoot(const std::string& targetRoot, const std::string& stamp,
                           const std::string& taken) {
@@ -201,7 +212,7 @@ bool TUpdater::UpdateFile(const std::string& relative, const TTreeRoots& roots) 
   }
   if (inPlace && copy == TCopyOutcome::TargetUntouched) {
     // The original never left: its twin in the backup would only be moved over it again.
-    platform::DeleteFile(backupFile);
+    Release(backupFile);
   } else if (replaced) {
     PutBack(relative, target, backupFile, roots.Backup);
   }
@@ -216,7 +227,7 @@ void TUpdater::PutBack(const std::string& relative, const std::string& target,
     back = Copy(backupFile, target, platform::TFileOpenMode::OpenOrCreate, true) ==
            TCopyOutcome::Copied;
     if (back) {
-      platform::DeleteFile(backupFile);
+      Release(backupFile);
     }
   } else {
     uint32_t code = 0;
@@ -282,16 +293,14 @@ TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::stri
       } else if (const auto mapping = sourceFile->MapReadOnly(code); !mapping) {
         FProgress.ShowFailure("Step: 3 - " + platform::SystemErrorMessage(code));
       } else {
-        copied = CopyMappedChunks(*mapping, *targetFile, size) != -1;
+        copied = CopyChunks(*mapping, *targetFile, size, flush) != -1;
       }
       // The target keeps what it held: a longer earlier file must leave no tail behind the new
       // content. (Cutting it to nothing first would make some file systems write the whole new
       // file out when it is closed.) A backup is on the disk before its original goes.
       if (copied) {
         try {
-          if (targetFile->Size() > size) {
-            targetFile->SetSize(size);
-          }
+          Shrink(*targetFile, size);
           if (flush) {
             targetFile->Flush();
           }
@@ -311,7 +320,7 @@ TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::stri
   // Cancelled: the target is half-written or no longer wanted. A file made new here and not
   // filled is nobody's copy.
   if (FCancel.Cancelled() || created) {
-    if (platform::DeleteFile(target) && created) {
+    if (Release(target) && created) {
       return TCopyOutcome::TargetUntouched;
     }
   }
@@ -320,7 +329,12 @@ TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::stri
 
 int32_t TUpdater::CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
                                    int64_t size) {
-  const int64_t chunkSize = platform::AllocationGranularity();
+  return CopyChunks(mapping, target, size, false);
+}
+
+int32_t TUpdater::CopyChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
+                             int64_t size, bool flush) {
+  const int64_t chunkSize = CopyChunkSize();
   int64_t offset = 0;
   int percentShown = 0;
   int32_t written = 0;
@@ -338,6 +352,9 @@ int32_t TUpdater::CopyMappedChunks(platform::IFileMapping& mapping, platform::IF
     }
     try {
       target.Write(view->Data(), length);
+      if (flush) {
+        target.Flush();
+      }
     } catch (const EOSError& error) {
       FProgress.ShowFailure("Ошибка при записи:\r\n" +
                             platform::SystemErrorMessage(error.ErrorCode()) +
@@ -375,7 +392,22 @@ TUpdater::TBackupOutcome TUpdater::BackUp(const std::string& file, const std::st
   if (Copy(file, backupFile, platform::TFileOpenMode::CreateNew, true) != TCopyOutcome::Copied) {
     return TBackupOutcome::Failed;
   }
-  return platform::DeleteFile(file) ? TBackupOutcome::Moved : TBackupOutcome::CopiedOriginalStays;
+  return Release(file) ? TBackupOutcome::Moved : TBackupOutcome::CopiedOriginalStays;
+}
+
+void TUpdater::Shrink(platform::IFileHandle& file, int64_t size) {
+  for (int64_t end = file.Size(); end > size;) {
+    end = std::max(size, end - kReleaseStepBytes);
+    file.SetSize(end);
+    if (end > size) {
+      FProgress.LetMessagesRun();
+    }
+  }
+}
+
+bool TUpdater::Release(const std::string& file) {
+  return platform::DeleteFileInSteps(file, kReleaseStepBytes,
+                                     [this] { FProgress.LetMessagesRun(); });
 }
 
 void TUpdater::GrantEveryoneAccess(const std::string& file) {

@@ -22,6 +22,9 @@ namespace kv::app {
 std::string NewBackupRoot(const std::string& targetRoot, const std::string& stamp,
                           const std::string& taken = {});
 
+// The bytes copied between two message pumps: a multiple of the allocation granularity.
+int64_t CopyChunkSize();
+
 // Where the update tells what it does. The wizard's window is behind it.
 class IUpdateProgress {
  public:
@@ -103,6 +106,14 @@ class TUpdater {
 
   TCopyOutcome Copy(const std::string& source, const std::string& target,
                     platform::TFileOpenMode targetMode, bool flush);
+  // flush: each chunk goes to the disk before the next, so that no long wait for all of them
+  // comes at the end.
+  int32_t CopyChunks(platform::IFileMapping& mapping, platform::IFileHandle& target, int64_t size,
+                     bool flush);
+  // Cuts a longer file to size, and deletes a file, a step at a time with messages let through
+  // between the steps: both give back a large file's space.
+  void Shrink(platform::IFileHandle& file, int64_t size);
+  bool Release(const std::string& file);
   TBackupOutcome BackUp(const std::string& file, const std::string& backupFile);
   // One file of the package; false when a cancel stopped it.
   bool UpdateFile(const std::string& relative, const TTreeRoots& roots);

@@ -3,6 +3,7 @@
 // reads a backslash as its own separator.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,11 @@ bool DirectoryExists(const std::string& path);
 void ForceDirectories(const std::string& path);
 // Deletes a file; false when it failed.
 bool DeleteFile(const std::string& path);
+// Deletes a file as DeleteFile does, then gives its space back stepBytes at a time, calling
+// betweenSteps between the steps: freeing a large file at once holds the caller up. A program that
+// still holds the file open sees it shrink. False when it failed; the file is then untouched.
+bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
+                       const std::function<void()>& betweenSteps);
 // Removes an empty folder; false when it failed.
 bool RemoveDir(const std::string& path);
 // Renames a file within its volume, never over an existing one; false and the system's error code

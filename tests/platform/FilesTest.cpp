@@ -302,6 +302,34 @@ TEST(MappedFilesTest, AnEmptyFileCannotBeMapped) {
   EXPECT_NE(code, 0u);
 }
 
+// The file goes, its content given back a step at a time with the caller's work between the
+// steps.
+TEST(DeleteFileInStepsTest, TheFileGoesAndItsSpaceInSteps) {
+  test::TTempFolder temp;
+  const struct {
+    const char* Name;
+    int64_t Size;
+    int BetweenSteps;
+  } cases[] = {
+      {"smaller than a step", 100, 0},
+      {"empty", 0, 0},
+      {"three and a half steps", 3500, 3},
+      {"exactly two steps", 2000, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string path = temp.Path("Большой.bin");
+    WriteFileBytes(path, std::string(static_cast<size_t>(c.Size), 'b'));
+    int steps = 0;
+    EXPECT_TRUE(DeleteFileInSteps(path, 1000, [&] { ++steps; }));
+    EXPECT_EQ(steps, c.BetweenSteps);
+    EXPECT_FALSE(FileExists(path));
+  }
+  int steps = 0;
+  EXPECT_FALSE(DeleteFileInSteps(temp.Path("нет.bin"), 1000, [&] { ++steps; }));
+  EXPECT_EQ(steps, 0);
+}
+
 TEST(MappedFilesTest, RemoveDirRemovesOnlyAnEmptyFolder) {
   test::TTempFolder temp;
   ForceDirectories(temp.Path("Пустая"));

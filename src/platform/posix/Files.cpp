@@ -223,6 +223,32 @@ bool DeleteFile(const std::string& path) {
   return ::unlink(Native(path).c_str()) == 0;
 }
 
+bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
+                       const std::function<void()>& betweenSteps) {
+  const std::string native = Native(path);
+  // Without write access (or on a link, which is deleted itself) there is nothing to shrink.
+  const int fd = ::open(native.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    return DeleteFile(path);
+  }
+  // The name goes first: the file's content is only given up once it is no one's.
+  const bool deleted = ::unlink(native.c_str()) == 0;
+  struct stat st {};
+  if (deleted && ::fstat(fd, &st) == 0) {
+    for (off_t end = st.st_size; end > 0;) {
+      end = std::max<off_t>(0, end - stepBytes);
+      if (::ftruncate(fd, end) != 0) {
+        break;
+      }
+      if (end > 0) {
+        betweenSteps();
+      }
+    }
+  }
+  ::close(fd);
+  return deleted;
+}
+
 bool RemoveDir(const std::string& path) {
   return ::rmdir(Native(path).c_str()) == 0;
 }

@@ -168,6 +168,38 @@ bool DeleteFile(const std::string& path) {
   return DeleteFileW(Wide(path).c_str());
 }
 
+bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
+                       const std::function<void()>& betweenSteps) {
+  const win32::unique_hfile file(CreateFileW(Wide(path).c_str(), DELETE | GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                             nullptr));
+  // Without write access (a read-only file, which DeleteFile refuses as well) nothing to shrink.
+  if (!file) {
+    return DeleteFile(path);
+  }
+  // Marked for deletion first: the content is only given up once the name is no one's. The file
+  // goes when the handle closes.
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  if (!SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                  sizeof disposition)) {
+    return false;
+  }
+  LARGE_INTEGER end{};
+  if (GetFileSizeEx(file.get(), &end)) {
+    while (end.QuadPart > 0) {
+      end.QuadPart = std::max<int64_t>(0, end.QuadPart - stepBytes);
+      if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
+        break;
+      }
+      if (end.QuadPart > 0) {
+        betweenSteps();
+      }
+    }
+  }
+  return true;
+}
+
 bool RemoveDir(const std::string& path) {
   return RemoveDirectoryW(Wide(path).c_str());
 }

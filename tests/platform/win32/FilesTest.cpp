@@ -49,6 +49,30 @@ TEST(ShareModeTest, FirstOpenerDecidesWhoElseGetsIn) {
   EXPECT_TRUE(DeleteFile(path));
 }
 
+// A file that Windows will not delete, held open without delete sharing or read-only, keeps its
+// whole content.
+TEST(DeleteFileInStepsTest, AFileWindowsKeepsIsNotShrunk) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("Смета.xls");
+  const std::string bytes(5000, 's');
+  const auto untouched = [&] {
+    int steps = 0;
+    EXPECT_FALSE(DeleteFileInSteps(path, 1000, [&] { ++steps; }));
+    EXPECT_EQ(steps, 0);
+    EXPECT_EQ(test::ReadFileBytes(path), bytes);
+  };
+  test::WriteFileBytes(path, bytes);
+  {
+    const auto held = OpenFile(path, TFileOpenMode::OpenRead);
+    untouched();
+  }
+  SetFileAttributesW(win32::Wide(path).c_str(), FILE_ATTRIBUTE_READONLY);
+  untouched();
+  SetFileAttributesW(win32::Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(DeleteFileInSteps(path, 1000, [] {}));
+  EXPECT_FALSE(FileExists(path));
+}
+
 class AtomicWriteTest : public testing::Test {
  protected:
   void SetUp() override { test::WriteFileBytes(FPath, FOld); }
