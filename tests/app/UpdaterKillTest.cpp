@@ -70,7 +70,7 @@ struct TKillWorld {
                folder + "Common\\ExpressBackup\\10.12.2026 14-00-00\\"},
         Documents{folder + "Пакет\\Docs\\", folder + "Docs\\",
                   folder + "Docs\\ExpressBackup\\10.12.2026 14-00-00\\"} {
-    const size_t chunk = platform::AllocationGranularity();
+    const auto chunk = static_cast<size_t>(CopyChunkSize());
     Files = {
         {Client.Target, "a.txt", "old a", "new a"},
         {Client.Target, "Папка\\b.dat", Pattern(chunk * 3 + 100, 'o'), Pattern(chunk * 2 + 5, 'n')},

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/Updater.h"
 #include "base/Exceptions.h"
 #include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
@@ -515,7 +516,7 @@ TEST_F(WizardFlowTest, TheCheckedNodesBecomeDataSources) {
 // answers; the file being written keeps its old bytes whole in the backup until the copy has let
 // go of it, and is back too when the wizard ends.
 TEST_F(WizardFlowTest, TheSessionWaitsForTheCopyAndItsEndRollsBackAtOnce) {
-  const std::string big(platform::AllocationGranularity() * 3, 'n');
+  const std::string big(static_cast<size_t>(CopyChunkSize()) * 3, 'n');
   const std::vector<test::TReplacedFile> replaced = {
       {FWorld.CommonDataFolder, "Data\\base.dat", "old base", "new base"},
       {FWorld.MyFolderRoot, "big.bin", "old big", big},
