@@ -33,8 +33,8 @@ using platform::win32::Wide;
 const std::string kOwnFolder = "WizardEndTest";
 const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kBig = kOwnFolder + "\\Большой\\big.bin";
-// Large enough that its backup and its copy take seconds under Wine.
-constexpr LONGLONG kBigSize = 200LL * 1024 * 1024;
+// Large enough that its copy takes seconds under Wine.
+constexpr LONGLONG kBigSize = 500LL * 1024 * 1024;
 
 // The names of the folders inside folder.
 std::set<std::string> Subfolders(const std::string& folder) {
@@ -215,7 +215,15 @@ class WizardSessionEndDuringCopyTest : public WizardEndTest,
 TEST_P(WizardSessionEndDuringCopyTest, TheCopyRefusesTheSessionsEndAndRollsBackWhenItEnds) {
   const bool bigReplacing = GetParam();
   AddBigFile(bigReplacing);
-  TWizard& wizard = StartCopyingBig(200);
+  TWizard& wizard = StartCopyingBig(0);
+  // The copy runs in chunks of a megabyte: asked at a fixed time, it may be over already.
+  const auto copying = Poll<bool>(
+      [&]() -> std::optional<bool> {
+        const int percent = wizard.ProgressPosition(idPbCurrentProgress);
+        return percent >= 1 && percent <= 30 ? std::optional(true) : std::nullopt;
+      },
+      kWizardTimeoutMs);
+  ASSERT_TRUE(copying) << "the large file's copy was not seen under way";
   const auto mayEnd = SendSessionMessage(wizard.Window(), WM_QUERYENDSESSION, 0);
   ASSERT_TRUE(mayEnd) << "no answer to the session's query";
   EXPECT_EQ(*mayEnd, FALSE);

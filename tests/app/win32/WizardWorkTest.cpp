@@ -520,7 +520,7 @@ TEST_P(WizardCancelCopyTest, CancelDuringTheCopyOfALargeFileRestoresAndEnds) {
   const bool replaces = GetParam();
   // Large enough that the copy takes seconds under Wine; zeros, so that it is quick to make.
   const std::string big = kOwnFolder + "\\Big\\big.bin";
-  constexpr LONGLONG kBigSize = 300LL * 1024 * 1024;
+  constexpr LONGLONG kBigSize = 600LL * 1024 * 1024;
   if (replaces) {
     Write(Target(0, big), "old big");
   }
@@ -540,7 +540,7 @@ TEST_P(WizardCancelCopyTest, CancelDuringTheCopyOfALargeFileRestoresAndEnds) {
   // Cancel once the large file is partly written.
   const auto copying = Poll<bool>([&]() -> std::optional<bool> {
     const int percent = wizard.ProgressPosition(idPbCurrentProgress);
-    return wizard.Text(idLblStatus) == Source(0, big) && percent >= 1 && percent <= 60
+    return wizard.Text(idLblStatus) == Source(0, big) && percent >= 1 && percent <= 30
                ? std::optional(true)
                : std::nullopt;
   });
