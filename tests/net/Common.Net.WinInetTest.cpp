@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Format.h"
 #include "options/Common.ExceptionEx.h"
 #include "platform/CredentialPrompt.h"
 #include "platform/Files.h"
@@ -189,6 +190,25 @@ TEST(WebClientTest, ChunkedBodyArrivesWhole) {
   });
   TWinInetWebClient client;
   EXPECT_EQ(client.DownloadString(server.Url("/")), "Hello, world");
+}
+
+// A body held in memory stops at its limit with a clear error, whatever length the server
+// announces (here none: one chunk past the limit).
+TEST(WebClientTest, BodyPastTheMemoryLimitRaises) {
+  const std::string chunk(static_cast<size_t>(kMaxBodyInMemory) + 1, 'x');
+  TLoopbackHttpServer server([&chunk](const TRecordedRequest&) {
+    return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n" +
+           Format("%llx\r\n", static_cast<unsigned long long>(chunk.size())) + chunk +
+           "\r\n0\r\n\r\n";
+  });
+  TWinInetWebClient client;
+  try {
+    client.DownloadData(server.Url("/"));
+    ADD_FAILURE() << "a body past the limit was taken";
+  } catch (const EReadError& error) {
+    EXPECT_NE(std::string(error.what()).find(std::to_string(kMaxBodyInMemory)), std::string::npos)
+        << error.what();
+  }
 }
 
 TEST(WebClientTest, BodyCutShortRaisesAndLeavesTheOldFile) {
