@@ -69,8 +69,13 @@ void TNBRegionCode::SetCode(int64_t aCode) {
 }
 
 void TNBRegionCode::SetCodeFromParts(int64_t areaCode, int64_t regionAddCode, int64_t dBCode) {
-  // 64-bit arithmetic: an additional code from a file may be any 32-bit value.
-  SetCode((areaCode & 0x7F) * 1000 + regionAddCode * 10 + dBCode);
+  // 64-bit arithmetic: an additional code from a file may be any 32-bit value. A negative result
+  // could not be split into parts again when saved.
+  const int64_t code = (areaCode & 0x7F) * 1000 + regionAddCode * 10 + dBCode;
+  if (code < 0) {
+    throw ERegionCodeError(Format(kBadCode, std::to_string(code)));
+  }
+  SetCode(code);
 }
 
 std::string TNBRegionCode::DBCode(const std::string& prefix, const std::string& extention) const {

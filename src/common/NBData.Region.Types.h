@@ -26,7 +26,8 @@ struct TNBRegionCode {
   int GetKVDCodeKind() const;
   // Raises ERegionCodeError for a code of more than five decimal digits.
   void SetCode(int64_t aCode);
-  // The same check applies: parts read from a file may not make a valid code.
+  // The same check applies, and the result may not be negative: parts read from a file may not
+  // make a valid code.
   void SetCodeFromParts(int64_t areaCode, int64_t regionAddCode, int64_t dBCode);
   // "NB100101.ext"; empty for a negative code or an unknown price level.
   std::string DBCode(const std::string& prefix = {}, const std::string& extention = {}) const;

@@ -74,6 +74,8 @@ TEST(NBRegionCodeTest, CodesBeyondFiveDigitsAndUnknownPriceLevels) {
   // An additional code that would overflow 32 bits when multiplied.
   EXPECT_EQ(MessageOf<ERegionCodeError>([&] { code.SetCodeFromParts(1, 0x7FFFFFFF, 9); }),
             "Некорректный код (21474837479) базы");
+  EXPECT_EQ(MessageOf<ERegionCodeError>([&] { code.SetCodeFromParts(8, -1012, 2); }),
+            "Некорректный код (-2118) базы");
   EXPECT_EQ(code.Code, 0);
 
   const TNBRegionCode unknown{1001, 7};
