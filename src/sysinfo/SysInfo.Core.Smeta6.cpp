@@ -1,5 +1,7 @@
 #include "sysinfo/SysInfo.Core.Smeta6.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <utility>
@@ -7,11 +9,20 @@
 #include "common/Common.SysUtils.h"
 #include "options/Common.XMLUtils.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "sysinfo/SysInfo.Core.CommonUtils.h"
+#include "sysinfo/SysInfo.Core.SmetaDBase.h"
 
 namespace kv {
 
 namespace {
+
+// A message on one report line.
+std::string OneLine(const std::string& message) {
+  std::string line = StringReplace(message, "\r\n", " ", rfReplaceAll);
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  return std::string(Trim(line));
+}
 
 constinit TUserDataFolders smeta6UserDataFolders;
 
@@ -322,6 +333,52 @@ void TSmeta6InformationClass::GetAutoSaveFolderInfo(std::string& text) const {
   text += "      - путь: " + folder + "\r\n";
   text += "      - файлов: " + std::to_string(count) + "\r\n";
   text += "      - размер: " + FormatByteSize(size) + "\r\n";
+}
+
+std::vector<std::string> TSmeta6InformationClass::DBaseFiles() const {
+  const std::string folder = DBaseFolder();
+  std::vector<std::string> files;
+  for (const platform::TFileEntry& entry : platform::FindFiles(folder, "*" + GetDBaseExtension())) {
+    if (!entry.IsDirectory) {
+      files.push_back(folder + entry.Name);
+    }
+  }
+  return files;
+}
+
+void TSmeta6InformationClass::GetModulesState(std::string& text) const {
+  text += "    Список доступных баз:";
+  const std::vector<std::string> files = DBaseFiles();
+  for (const std::string& file : files) {
+    try {
+      text += "\r\n" + DescribeDBase(file);
+    } catch (const Exception& error) {
+      text += "\r\n      - Путь: " + file + "\r\n        - Ошибка: " + OneLine(error.Message());
+    }
+  }
+  if (files.empty()) {
+    text += "\r\n      - Отсутствуют";
+  }
+}
+
+void TSmeta6InformationClass::GetModulesState(platform::TXmlNode node) const {
+  platform::TXmlNode dbase = node.AppendChild("dbase");
+  for (const std::string& file : DBaseFiles()) {
+    platform::TXmlNode item = dbase.AppendChild("item");
+    item.SetAttribute("path", file);
+    try {
+      const TNB_InfoStruct info = ReadDBaseInfo(file);
+      item.SetAttribute("region", info.RegionName);
+      item.SetAttribute("version", std::to_string(info.ReleaseNumber));
+      item.SetAttribute("code", std::to_string(info.Code.IntDBCode()));
+      item.SetAttribute("date", platform::DateTimeToStrLocale(std::trunc(info.CreationDate)));
+      item.SetAttribute("publisher", PublisherText(info.Publidher));
+      item.SetAttribute("year", PriceLevelYearText(info.Code.Year));
+      item.SetAttribute("district", info.DistrictName);
+    } catch (const Exception& error) {
+      item.SetAttribute("error", OneLine(error.Message()));
+    }
+  }
 }
 
 std::string TSmeta6InformationClass::PortableOrBelow(std::string (*specialFolder)(),

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/Xml.h"
 #include "sysinfo/SysInfo.Core.Application.h"
 
 namespace kv {
@@ -122,8 +124,16 @@ class TSmeta6InformationClass : public TCustomApplicationInformationClass {
   // Appends the autosave folder's path, its number of "*.tmp" files and their total size to a
   // support report.
   void GetAutoSaveFolderInfo(std::string& text) const;
+  // Appends the list of the bases in DBaseFolder to a support report; a base that cannot be
+  // read gets a line with its error and the list goes on.
+  void GetModulesState(std::string& text) const;
+  // The same as a child "dbase" with one "item" per base ("error" instead of its record when it
+  // cannot be read).
+  void GetModulesState(platform::TXmlNode node) const;
 
  private:
+  // The full names of the base files in DBaseFolder.
+  std::vector<std::string> DBaseFiles() const;
   // InstallFolder in portable mode; otherwise the folder below the special folder.
   std::string PortableOrBelow(std::string (*specialFolder)(), const char* folder) const;
 

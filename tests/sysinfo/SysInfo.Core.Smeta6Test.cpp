@@ -4,9 +4,13 @@
 
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
+#include "platform/Xml.h"
 #include "support/FakeShellFolders.h"
+#include "support/NormBaseFiles.h"
 #include "support/TempFolder.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
+#include "sysinfo/SysInfo.Core.SmetaDBase.h"
 
 namespace kv {
 namespace {
@@ -106,6 +110,86 @@ TEST_F(UserDataRelocationTest, FilesThatRelocateNothing) {
     EXPECT_EQ(client.CustomLocalSetting(), "") << xml;
     EXPECT_EQ(client.CustomSmetaPropsFolder(), "") << xml;
   }
+}
+
+// The client's base folder inside a temporary folder, holding the bases each test puts there.
+class ModulesStateTest : public testing::Test {
+ protected:
+  ModulesStateTest() : FFoldersScope(FFolders) {
+    FFolders.Set(platform::TSpecialFolder::CommonAppData, FTemp.Path("common"));
+    platform::ForceDirectories(FClient.DBaseFolder());
+  }
+
+  std::string AddBase(const std::string& name, const std::string& descriptor) {
+    const std::string path = FClient.DBaseFolder() + name;
+    test::WriteNormBase(path, descriptor);
+    return path;
+  }
+
+  std::string Report() const {
+    std::string text = "Отчёт:\r\n";
+    FClient.GetModulesState(text);
+    return text;
+  }
+
+  platform::TXmlDocument XmlReport() const {
+    platform::TXmlDocument document = platform::TXmlDocument::Create();
+    FClient.GetModulesState(document.SetDocumentElement("report"));
+    return document;
+  }
+
+  const TSmeta9CustomInformationClass& FClient = TSmeta9Information32::ClassInfo();
+  test::TTempFolder FTemp;
+  test::FakeSpecialFolders FFolders;
+  platform::TScopedCurrent<platform::ISpecialFolders> FFoldersScope;
+};
+
+TEST_F(ModulesStateTest, NoBases) {
+  AddBase("notabase.kvd5", test::DescriptorBytes(test::SampleNormBaseInfo("Старая", 1)));
+  EXPECT_EQ(Report(), "Отчёт:\r\n    Список доступных баз:\r\n      - Отсутствуют");
+  const platform::TXmlDocument document = XmlReport();
+  EXPECT_TRUE(document.DocumentElement().SelectSingleNode("dbase"));
+  EXPECT_EQ(document.DocumentElement().SelectNodes("dbase/item").size(), 0u);
+}
+
+TEST_F(ModulesStateTest, EachBaseDescribedAndADamagedOneNamedWithItsError) {
+  const std::string one =
+      AddBase("NB108123.kvd8", test::DescriptorBytes(test::SampleNormBaseInfo("Первая", 17)));
+  EXPECT_EQ(Report(), "Отчёт:\r\n    Список доступных баз:\r\n" + DescribeDBase(one));
+
+  const std::string two =
+      AddBase("NB101001.kvd8", test::DescriptorBytes(test::SampleNormBaseInfo("Вторая", 4)));
+  const std::string damaged = AddBase("damaged.kvd8", "\xF1\x03");
+  const std::string text = Report();
+  EXPECT_EQ(text.rfind("Отчёт:\r\n    Список доступных баз:\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("\r\n" + DescribeDBase(one)), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n" + DescribeDBase(two)), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n      - Путь: " + damaged + "\r\n        - Ошибка: "), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Отсутствуют"), std::string::npos);
+
+  const platform::TXmlDocument document = XmlReport();
+  const platform::TXmlNode first =
+      document.DocumentElement().SelectSingleNode("dbase/item[@path='" + one + "']");
+  ASSERT_TRUE(first);
+  const std::pair<const char*, std::string> attributes[] = {
+      {"region", "Первая"},
+      {"version", "17"},
+      {"code", "108123"},
+      {"date", platform::DateTimeToStrLocale(EncodeDateTime(2024, 3, 15, 0, 0, 0))},
+      {"publisher", "Территориальный"},
+      {"year", "2001"},
+      {"district", "Северный"},
+  };
+  for (const auto& [name, value] : attributes) {
+    EXPECT_EQ(first.Attribute(name).value_or("(none)"), value) << name;
+  }
+  EXPECT_TRUE(document.DocumentElement().SelectSingleNode("dbase/item[@path='" + two + "']"));
+  const platform::TXmlNode broken =
+      document.DocumentElement().SelectSingleNode("dbase/item[@path='" + damaged + "']");
+  ASSERT_TRUE(broken);
+  EXPECT_FALSE(broken.Attribute("error").value_or("").empty());
+  EXPECT_FALSE(broken.Attribute("region"));
 }
 
 }  // namespace

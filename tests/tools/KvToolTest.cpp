@@ -5,8 +5,15 @@
 
 #include <sstream>
 
+#include "sysinfo/SysInfo.Core.Smeta9.h"
+
+#include "platform/Shell.h"
+#include "platform/Text.h"
 #include "support/DavPeer.h"
+#include "support/FakeShellFolders.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/NormBaseFiles.h"
+#include "support/SimpleDBaseWriter.h"
 #include "support/TempFolder.h"
 
 namespace kv {
@@ -106,6 +113,87 @@ TEST(KvToolTest, WrongCommandLinesExitWithTwo) {
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_FALSE(run.Err.empty());
   }
+}
+
+TEST(KvToolTest, SdbListsAContainerAndExtractsItems) {
+  test::TTempFolder temp;
+  const std::string file = temp.Path("data.sdb");
+  test::WriteFileBytes(
+      file, test::WriteSimpleDBase(
+                {{"Info", "", "descriptor"},
+                 {"Раздел\\1", platform::EncodeCodePage(platform::AnsiCodePage(), "рабочие"),
+                  "0123456789"},
+                 {"Empty", "", ""}})
+                .Bytes);
+  const TRun text = RunTool({"sdb", file});
+  ASSERT_EQ(text.ExitCode, 0) << text.Err;
+  EXPECT_EQ(text.Out, "file:    " + file +
+                          "\nversion: 5\nsorted:  no\nitems:   3\n"
+                          "     0           10  Info\n"
+                          "     1           10  Раздел\\1  [рабочие]\n"
+                          "     2            0  Empty\n");
+
+  const TRun parsed = RunTool({"sdb", "--json", file});
+  ASSERT_EQ(parsed.ExitCode, 0) << parsed.Err;
+  const json document = json::parse(parsed.Out);
+  EXPECT_EQ(document["count"], 3);
+  EXPECT_EQ(document["items"][1]["name"], "Раздел\\1");
+  EXPECT_EQ(document["items"][1]["workData"], "рабочие");
+  EXPECT_EQ(document["items"][1]["size"], 10);
+
+  EXPECT_EQ(RunTool({"sdb", file, "Раздел\\1"}).Out, "0123456789");
+  const std::string output = temp.Path("item.bin");
+  const TRun saved = RunTool({"sdb", file, "Info", "-o", output});
+  ASSERT_EQ(saved.ExitCode, 0) << saved.Err;
+  EXPECT_EQ(saved.Out, "Info: 10 bytes saved to " + output + "\n");
+  EXPECT_EQ(test::ReadFileBytes(output), "descriptor");
+
+  // A missing item leaves an existing output file alone.
+  const TRun missing = RunTool({"sdb", file, "Nothing", "-o", output});
+  EXPECT_EQ(missing.ExitCode, 1);
+  EXPECT_TRUE(missing.Err.starts_with("kvtool: ")) << missing.Err;
+  EXPECT_EQ(test::ReadFileBytes(output), "descriptor");
+
+  test::WriteFileBytes(temp.Path("garbage.sdb"), std::string(64, 'x'));
+  const TRun garbage = RunTool({"sdb", temp.Path("garbage.sdb")});
+  EXPECT_EQ(garbage.ExitCode, 1);
+  EXPECT_NE(garbage.Err.find("garbage.sdb"), std::string::npos) << garbage.Err;
+}
+
+TEST(KvToolTest, BaseAndBasesDescribeNormativeBases) {
+  test::TTempFolder temp;
+  test::FakeSpecialFolders folders;
+  folders.Set(platform::TSpecialFolder::CommonAppData, temp.Path("common"));
+  const platform::TScopedCurrent<platform::ISpecialFolders> scope(folders);
+  const TSmeta9CustomInformationClass& client = TSmeta9Information32::ClassInfo();
+
+  const TRun none = RunTool({"bases"});
+  ASSERT_EQ(none.ExitCode, 0) << none.Err;
+  EXPECT_EQ(none.Out, "    Список доступных баз:\r\n      - Отсутствуют\n");
+
+  platform::ForceDirectories(client.DBaseFolder());
+  const std::string path = client.DBaseFolder() + "NB108123.kvd8";
+  test::WriteNormBase(path, test::DescriptorBytes(test::SampleNormBaseInfo("Регион 8", 17)));
+  const TRun base = RunTool({"base", path});
+  ASSERT_EQ(base.ExitCode, 0) << base.Err;
+  EXPECT_TRUE(
+      base.Out.starts_with("      - Путь: " + path + "\r\n        - Наименование: Регион 8"))
+      << base.Out;
+  const json described = json::parse(RunTool({"base", "--json", path}).Out);
+  EXPECT_EQ(described["dbCode"], "NB108123");
+  EXPECT_EQ(described["version"], 17);
+  EXPECT_EQ(described["date"], "2024-03-15T10:30:00");
+
+  const TRun listed = RunTool({"bases"});
+  ASSERT_EQ(listed.ExitCode, 0) << listed.Err;
+  EXPECT_NE(listed.Out.find("\r\n      - Путь: " + path), std::string::npos) << listed.Out;
+  const json document = json::parse(RunTool({"bases", "--json"}).Out);
+  ASSERT_EQ(document["bases"].size(), 1u);
+  EXPECT_EQ(document["bases"][0]["path"], path);
+  EXPECT_EQ(document["bases"][0]["publisher"], "Территориальный");
+
+  const TRun damaged = RunTool({"base", client.DBaseFolder()});
+  EXPECT_EQ(damaged.ExitCode, 1);
 }
 
 }  // namespace

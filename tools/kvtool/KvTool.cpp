@@ -12,11 +12,16 @@
 
 #include "base/DateTime.h"
 #include "base/Format.h"
+#include "common/Common.KVSimpleDBase64.h"
 #include "kvtool/Console.h"
 #include "net/Common.Net.WebDAV.h"
 #include "net/Common.Net.WinInet.h"
 #include "net/Common.Net.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
+#include "platform/Xml.h"
+#include "sysinfo/SysInfo.Core.Smeta9.h"
+#include "sysinfo/SysInfo.Core.SmetaDBase.h"
 
 namespace kv::tool {
 namespace {
@@ -233,11 +238,133 @@ void RunLs(const std::string& url, bool asJson, std::ostream& out) {
   }
 }
 
+std::string StreamBytes(TStream& stream) {
+  std::string bytes(static_cast<size_t>(stream.Size()), '\0');
+  stream.SetPosition(0);
+  stream.ReadBuffer(bytes.data(), std::ssize(bytes));
+  return bytes;
+}
+
+void RunSdbList(const std::string& file, bool asJson, std::ostream& out) {
+  TKVSimpleDBaseReader64 reader(file, false);
+  const THeader& header = reader.Header();
+  const int32_t count = static_cast<int32_t>(reader.RecordCount());
+  json items = json::array();
+  std::string lines;
+  for (int32_t i = 0; i < count; ++i) {
+    const std::string name = reader.GetItemName(i);
+    TMemoryStream workData;
+    reader.GetItemWorkData(i, workData);
+    const std::string work =
+        platform::DecodeCodePage(platform::AnsiCodePage(), StreamBytes(workData));
+    // One damaged item does not hide the others.
+    std::optional<int32_t> size;
+    try {
+      size = reader.GetItemDataSize(i);
+    } catch (const EKVSimpleDBase64&) {
+    }
+    if (asJson) {
+      items.push_back({{"index", i},
+                       {"name", name},
+                       {"size", size ? json(*size) : json(nullptr)},
+                       {"workData", work}});
+    } else {
+      lines += Format("%6d %12s  %s%s\n", i, size ? std::to_string(*size) : "damaged", name,
+                      work.empty() ? "" : "  [" + work + "]");
+    }
+  }
+  if (asJson) {
+    PrintJson(out, {{"file", file},
+                    {"version", header.Version},
+                    {"sorted", header.Sorted},
+                    {"count", count},
+                    {"items", items}});
+    return;
+  }
+  out << "file:    " << file << '\n'
+      << "version: " << static_cast<int>(header.Version) << '\n'
+      << "sorted:  " << (header.Sorted ? "yes" : "no") << '\n'
+      << "items:   " << count << '\n'
+      << lines;
+}
+
+void RunSdbItem(const std::string& file, const std::string& item, const std::string& output,
+                bool asJson, std::ostream& out) {
+  TKVSimpleDBaseReader64 reader(file, false);
+  TMemoryStream data;
+  reader.GetItemData(item, data);
+  const std::string bytes = StreamBytes(data);
+  if (!output.empty()) {
+    platform::WriteFileAtomically(output, bytes);
+  }
+  if (asJson) {
+    json document = {{"file", file}, {"item", item}, {"size", bytes.size()}};
+    if (!output.empty()) {
+      document["output"] = output;
+    }
+    PrintJson(out, document);
+  } else if (!output.empty()) {
+    out << item << ": " << bytes.size() << " bytes saved to " << output << '\n';
+  } else {
+    UseBinaryStandardOutput();
+    out.write(bytes.data(), std::ssize(bytes));
+    out.flush();
+  }
+}
+
+json BaseJson(const std::string& file, const TNB_InfoStruct& info) {
+  return {{"path", file},
+          {"region", info.RegionName},
+          {"version", info.ReleaseNumber},
+          {"sysVersion", info.SysVersion},
+          {"code", info.Code.IntDBCode()},
+          {"dbCode", info.Code.DBCode("NB")},
+          {"date", DateText(info.CreationDate, 'T')},
+          {"publisher", PublisherText(info.Publidher)},
+          {"year", PriceLevelYearText(info.Code.Year)},
+          {"district", info.DistrictName},
+          {"comment", info.FComment},
+          {"creator", info.Creator},
+          {"openMask", info.OpenMask}};
+}
+
+void RunBase(const std::string& file, bool asJson, std::ostream& out) {
+  if (asJson) {
+    PrintJson(out, BaseJson(file, ReadDBaseInfo(file)));
+    return;
+  }
+  out << DescribeDBase(file) << '\n';
+}
+
+// The bases of the installed client, as its support report lists them.
+void RunBases(bool asJson, std::ostream& out) {
+  const TSmeta9CustomInformationClass& client = TSmeta9Information32::ClassInfo();
+  if (!asJson) {
+    std::string text;
+    client.GetModulesState(text);
+    out << text << '\n';
+    return;
+  }
+  platform::TXmlDocument document = platform::TXmlDocument::Create();
+  client.GetModulesState(document.SetDocumentElement("report"));
+  json bases = json::array();
+  for (const platform::TXmlNode& item : document.DocumentElement().SelectNodes("dbase/item")) {
+    json base = json::object();
+    for (const auto& [name, value] : item.Attributes()) {
+      base[name] = value;
+    }
+    bases.push_back(base);
+  }
+  PrintJson(out, {{"folder", client.DBaseFolder()}, {"bases", bases}});
+}
+
 }  // namespace
 
 int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  CLI::App app("kvtool: addresses, downloads and WebDAV listings through the Kalvor library",
-               "kvtool");
+  CLI::App app(
+      "kvtool: addresses, downloads, WebDAV listings, database containers and normative bases "
+      "through the Kalvor library",
+      "kvtool");
   app.require_subcommand(1);
   bool asJson = false;
   app.add_flag("--json", asJson, "print one JSON document on standard output");
@@ -258,6 +385,21 @@ int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
   ls->add_option("URL", url, "the collection's http or https address")->required();
   ls->add_flag("--json", asJson, "print the listing as one JSON document");
 
+  std::string sdbFile;
+  std::string sdbItem;
+  CLI::App* sdb = app.add_subcommand("sdb", "list a database container, or extract one item");
+  sdb->add_option("FILE", sdbFile, "the container file")->required();
+  sdb->add_option("ITEM", sdbItem, "the item to extract (to standard output or -o)");
+  sdb->add_option("-o,--output", file, "save the item's data to this file");
+  sdb->add_flag("--json", asJson, "print one JSON document");
+
+  CLI::App* bases = app.add_subcommand("bases", "list the normative bases of the installed client");
+  bases->add_flag("--json", asJson, "print one JSON document");
+
+  CLI::App* base = app.add_subcommand("base", "describe one normative base file");
+  base->add_option("FILE", sdbFile, "the base file")->required();
+  base->add_flag("--json", asJson, "print one JSON document");
+
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
@@ -273,6 +415,14 @@ int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
       RunGet(url, file, asJson, out, err);
     } else if (ls->parsed()) {
       RunLs(url, asJson, out);
+    } else if (sdb->parsed() && sdbItem.empty()) {
+      RunSdbList(sdbFile, asJson, out);
+    } else if (sdb->parsed()) {
+      RunSdbItem(sdbFile, sdbItem, file, asJson, out);
+    } else if (bases->parsed()) {
+      RunBases(asJson, out);
+    } else if (base->parsed()) {
+      RunBase(sdbFile, asJson, out);
     }
   } catch (const Exception& e) {
     err << "kvtool: " << e.Message() << '\n';
