@@ -231,6 +231,9 @@ bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
   if (fd < 0) {
     return DeleteFile(path);
   }
+  // Closed also when betweenSteps raises.
+  const std::unique_ptr<const int, void (*)(const int*)> closer(&fd,
+                                                                [](const int* f) { ::close(*f); });
   // The name goes first: the file's content is only given up once it is no one's.
   const bool deleted = ::unlink(native.c_str()) == 0;
   struct stat st {};
@@ -245,7 +248,6 @@ bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
       }
     }
   }
-  ::close(fd);
   return deleted;
 }
 
