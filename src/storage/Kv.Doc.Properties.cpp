@@ -1,6 +1,7 @@
 #include "storage/Kv.Doc.Properties.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -21,6 +22,10 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kLineBreak = "\r\n";
+// The day before 1 January of year 1 and 1 January of year 10000 (before 1900 the time of day
+// counts away from the day).
+constexpr TDateTime kDayBeforeFirst = -693594;
+constexpr TDateTime kAfterLastDate = 2958466;
 
 struct TSecurityWord {
   const char* Word;
@@ -156,6 +161,10 @@ std::optional<bool> TextToBoolean(std::string_view text) {
 // locale ("10.12.2026 7:05:09"), so that every build reads what any build wrote; the time is left
 // out at midnight.
 std::string DateTimeToText(TDateTime value) {
+  // Outside years 1 to 9999 there is no such text: no line, read back as the current time.
+  if (!std::isfinite(value) || value <= kDayBeforeFirst || value >= kAfterLastDate) {
+    return {};
+  }
   TDateTimeParts parts = DecodeDateTime(value);
   std::string text = Format("%.2u.%.2u.%.4d", parts.Day, parts.Month, parts.Year);
   if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0) {

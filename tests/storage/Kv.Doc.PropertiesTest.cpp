@@ -220,6 +220,11 @@ TEST(KvDocCommonPropertiesTest, ModifyDateReadsWhatIsWrittenAndFallsBackToNow) {
     p.KVFXData.ModifyDate = date;
     EXPECT_EQ(Loaded(Saved(p)).KVFXData.ModifyDate, date);
   }
+  for (TDateTime date : {std::nan(""), 1e300, EncodeDateTime(1, 1, 1, 0, 0, 0) - 1}) {
+    TKvDocCommonProperties p = TKvDocCommonProperties::Create(sdtSmeta);
+    p.KVFXData.ModifyDate = date;
+    EXPECT_EQ(Saved(p).find("ModifyDate"), std::string::npos) << date;
+  }
   EXPECT_EQ(Loaded("ModifyDate=1.2.2025 3:04").KVFXData.ModifyDate,
             EncodeDateTime(2025, 2, 1, 3, 4, 0));
   for (const char* text : {"", "ModifyDate=", "ModifyDate=29.02.2025", "ModifyDate=31.04.2025",
