@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -54,8 +55,6 @@ class TEntry : public TFlexibleInterfacedObject {
   TWebDAVReadOnlySmetaStorage& Storage() const {
     return static_cast<TWebDAVReadOnlySmetaStorage&>(FStorage.Get());
   }
-  const std::string& Description() const { return FDescription; }
-  const std::string& Url() const { return FUrl; }
 
  protected:
   [[noreturn]] void RaiseReadOnly() const {

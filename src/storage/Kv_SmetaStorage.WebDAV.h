@@ -55,8 +55,8 @@ class TKalvorSmetaRuSmetaStorageConnectionClass : public TWebDAVConnectionClass 
 };
 
 // A read-only storage over the WebDAV collection at the connection's address, which is its root
-// folder. Entries are made afresh by each listing and hold no reference to the storage's memory:
-// used after the storage is destroyed they raise ESmetaStorageClosed.
+// folder. Entries are made afresh by each listing and never reach the storage's memory: a folder
+// listed after the storage is destroyed raises ESmetaStorageClosed.
 class TWebDAVReadOnlySmetaStorage : public TSmetaStorageOf<TWebDAVConnection> {
  public:
   static const TSmetaStorageClass& ClassInfo();

@@ -114,16 +114,15 @@ TEST(ReadOnlyFileTest, SetsAndClearsTheAttributeKeepingTheOthers) {
   const std::string path = temp.Path("view.txt");
   test::WriteFileBytes(path, "x");
   const std::wstring wide = win32::Wide(path);
-  ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const DWORD before = GetFileAttributesW(wide.c_str());
+  ASSERT_NE(before, INVALID_FILE_ATTRIBUTES);
   SetFileReadOnly(path, true);
-  EXPECT_EQ(GetFileAttributesW(wide.c_str()),
-            DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY});
+  EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY);
   uint32_t errorCode = 0;
   EXPECT_FALSE(TryOpenFile(path, TFileOpenMode::OpenReadWrite, TFileShare::DenyNone, errorCode));
   EXPECT_EQ(errorCode, uint32_t{ERROR_ACCESS_DENIED});
   SetFileReadOnly(path, false);
-  EXPECT_EQ(GetFileAttributesW(wide.c_str()), DWORD{FILE_ATTRIBUTE_HIDDEN});
-  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(GetFileAttributesW(wide.c_str()), before);
 }
 
 TEST(DownloadMarkTest, PutsTheFileInTheInternetZone) {
