@@ -15,6 +15,8 @@ inline constexpr const char* kOnlineServiceDomain = "kalvorsmeta.ru";
 // The display caption of the online document service: the wizard's online node, the
 // settings.ini value that preselects it and the caption of its connection.
 inline constexpr const char* OnlineServiceCaption = "kalvorsmeta.ru";
+// The namespace of the WebDAV property SmetaDocType, which names a stored document's type.
+inline constexpr const char* DocumentSchemaNamespace = "http://kalvorsmeta.ru/schema/smetadoc";
 // The update server that serves the collections' default addresses.
 inline constexpr const char* UpdateServerBase = "http://update.kalvorsmeta.ru:81";
 

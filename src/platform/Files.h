@@ -64,6 +64,16 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The system's temporary folder, with a trailing separator.
 std::string TempFolder();
+// Creates a folder in parent named prefix and a number that no folder or file had before (a
+// name already taken is never reused); answers its path. Raises EOSError when it cannot.
+std::string CreateUniqueFolder(const std::string& parent, const std::string& prefix);
+// Sets or clears the file's read-only attribute (on Linux, every write permission); raises
+// EOSError when it cannot.
+void SetFileReadOnly(const std::string& path, bool readOnly);
+// Marks a file as downloaded from the Internet, so that the system warns before it runs or
+// trusts it: on Windows the Internet zone goes into the file's Zone.Identifier stream. False when
+// the file's volume cannot hold the mark; Linux has no such mark and answers false.
+bool MarkAsDownloadedFromInternet(const std::string& path);
 
 // OpenOrCreate opens for writing, creating a missing file and keeping an existing one's content;
 // CreateNew creates a file for writing and fails when one of that name exists.

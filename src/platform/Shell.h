@@ -129,6 +129,16 @@ class IShellFileOperations {
 };
 using CurrentShellFileOperations = TCurrent<IShellFileOperations>;
 
+// Opening a file the way the user would by double-clicking it.
+class IShellOpen {
+ public:
+  virtual ~IShellOpen() = default;
+  // Opens the file with the program associated with its type, in a normal window; raises
+  // EOSError when no program could be started for it.
+  virtual void Open(const std::string& path) = 0;
+};
+using CurrentShellOpen = TCurrent<IShellOpen>;
+
 }  // namespace kv::platform
 
 namespace kv::platform {
@@ -144,4 +154,6 @@ template <>
 IShellLinks& TCurrent<IShellLinks>::Default();
 template <>
 IShellFileOperations& TCurrent<IShellFileOperations>::Default();
+template <>
+IShellOpen& TCurrent<IShellOpen>::Default();
 }  // namespace kv::platform

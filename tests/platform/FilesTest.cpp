@@ -343,5 +343,21 @@ TEST(MappedFilesTest, RemoveDirRemovesOnlyAnEmptyFolder) {
   EXPECT_FALSE(RemoveDir(temp.Path("Нет")));
 }
 
+TEST_F(FilesTest, UniqueFoldersAreNewOnEveryCall) {
+  const std::string first = CreateUniqueFolder(FRoot, "doc");
+  const std::string second = CreateUniqueFolder(FRoot + "\\", "doc");
+  EXPECT_NE(first, second);
+  for (const std::string& folder : {first, second}) {
+    EXPECT_TRUE(DirectoryExists(folder)) << folder;
+    EXPECT_EQ(folder.rfind(FRoot, 0), 0u) << folder;
+    EXPECT_EQ(folder.substr(FRoot.size() + 1, 3), "doc") << folder;
+  }
+  EXPECT_THROW(CreateUniqueFolder(Path("missing\\deeper"), "doc"), EOSError);
+}
+
+TEST_F(FilesTest, ReadOnlyAttributeOfAMissingFileRaises) {
+  EXPECT_THROW(SetFileReadOnly(Path("missing.txt"), true), EOSError);
+}
+
 }  // namespace
 }  // namespace kv::platform

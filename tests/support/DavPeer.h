@@ -20,4 +20,13 @@ inline std::string DavUrl() {
   }
 }
 
+// The peer's document storage collection ("/docs/" beside "/dav/"); empty without ctest.
+inline std::string DavDocumentsUrl() {
+  std::string url = DavUrl();
+  if (url.size() < 4) {
+    return {};
+  }
+  return url.substr(0, url.size() - 4) + "docs/";
+}
+
 }  // namespace kv::test

@@ -106,9 +106,65 @@ TEST(KvToolTest, LsListsTheCollectionWithoutItself) {
   EXPECT_EQ(document["entries"][3]["modified"], "2026-12-10T06:00:00Z");
 }
 
+TEST(KvToolTest, DocsPrintsTheStorageTreeAndReadsItsDocuments) {
+  const std::string url = test::DavDocumentsUrl();
+  if (url.empty()) {
+    GTEST_SKIP() << "no WebDAV peer: run the tests through ctest";
+  }
+  const TRun tree = RunTool({"docs", url});
+  ASSERT_EQ(tree.ExitCode, 0) << tree.Err;
+  EXPECT_EQ(tree.Out,
+            "Пустая папка/\n"
+            "Сметы/\n"
+            "  Архив 2025/\n"
+            "    Старая.kvs  (sdtSmeta)\n"
+            "  Неизвестный.kvs  (external)\n"
+            "  Смета №1.kvs  (sdtSmeta)\n"
+            "  Текст.kvs  (external)\n"
+            "  Цены.kvc  (sdtCennik)\n"
+            "  Чертёж.pdf  (external)\n"
+            "readme.txt  (external)\n"
+            "Объект.kvo  (sdtObjSmeta)\n");
+
+  const TRun parsed = RunTool({"docs", "--json", url});
+  ASSERT_EQ(parsed.ExitCode, 0) << parsed.Err;
+  const json document = json::parse(parsed.Out);
+  const json& estimates = document["entries"][1];
+  EXPECT_EQ(estimates["name"], "Сметы");
+  EXPECT_EQ(estimates["kind"], "folder");
+  EXPECT_EQ(estimates["entries"][4]["type"], "sdtCennik");
+  EXPECT_EQ(estimates["entries"][5]["kind"], "external");
+  EXPECT_EQ(estimates["entries"][5]["modified"], "2026-12-10T06:00:00Z");
+  EXPECT_EQ(document["entries"][3]["kind"], "document");
+
+  const std::string estimate = url + "%D0%A1%D0%BC%D0%B5%D1%82%D1%8B/%D0%A6%D0%B5%D0%BD%D1%8B.kvc";
+  const TRun body = RunTool({"docs", "get", estimate});
+  ASSERT_EQ(body.ExitCode, 0) << body.Err;
+  EXPECT_EQ(body.Out, "price list body");
+
+  test::TTempFolder folder;
+  const std::string file = folder.Path("readme.txt");
+  const TRun saved = RunTool({"docs", "get", url + "readme.txt", "-o", file, "--json"});
+  ASSERT_EQ(saved.ExitCode, 0) << saved.Err;
+  EXPECT_EQ(json::parse(saved.Out)["kind"], "external");
+  EXPECT_EQ(test::ReadFileBytes(file), "read me");
+
+  const TRun missing = RunTool({"docs", "get", url + "%D0%9D%D0%B5%D1%82.kvs"});
+  EXPECT_EQ(missing.ExitCode, 1);
+  EXPECT_EQ(missing.Err, "kvtool: Элемент \"Нет.kvs\" не найден\n");
+
+  const TRun folderMissing = RunTool({"docs", url + "nothing/"});
+  EXPECT_EQ(folderMissing.ExitCode, 1);
+  EXPECT_NE(folderMissing.Err.find("404: Not Found"), std::string::npos) << folderMissing.Err;
+}
+
 TEST(KvToolTest, WrongCommandLinesExitWithTwo) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"fetch", "x"}, {"get"}, {"ls", "a", "b"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {"fetch", "x"},
+                                               {"get"},
+                                               {"ls", "a", "b"},
+                                               {"docs"},
+                                               {"docs", "get"}}) {
     const TRun run = RunTool(args);
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_FALSE(run.Err.empty());

@@ -14,6 +14,7 @@
 #include "base/Format.h"
 #include "common/Common.KVSimpleDBase64.h"
 #include "kvtool/Console.h"
+#include "kvtool/DocsCommand.h"
 #include "net/Common.Net.WebDAV.h"
 #include "net/Common.Net.WinInet.h"
 #include "net/Common.Net.h"
@@ -362,8 +363,8 @@ void RunBases(bool asJson, std::ostream& out) {
 
 int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CLI::App app(
-      "kvtool: addresses, downloads, WebDAV listings, database containers and normative bases "
-      "through the Kalvor library",
+      "kvtool: addresses, downloads, WebDAV listings, online documents, database containers and "
+      "normative bases through the Kalvor library",
       "kvtool");
   app.require_subcommand(1);
   bool asJson = false;
@@ -400,6 +401,8 @@ int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
   base->add_option("FILE", sdbFile, "the base file")->required();
   base->add_flag("--json", asJson, "print one JSON document");
 
+  const TDocsCommand docs(app, asJson);
+
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);
@@ -423,6 +426,8 @@ int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
       RunBases(asJson, out);
     } else if (base->parsed()) {
       RunBase(sdbFile, asJson, out);
+    } else if (docs.Parsed()) {
+      docs.Run(out);
     }
   } catch (const Exception& e) {
     err << "kvtool: " << e.Message() << '\n';

@@ -384,6 +384,41 @@ std::string TempFolder() {
   return result;
 }
 
+std::string CreateUniqueFolder(const std::string& parent, const std::string& prefix) {
+  std::string base = parent;
+  if (!base.empty() && base.back() != '/' && base.back() != '\\') {
+    base += '/';
+  }
+  base += prefix;
+  for (auto number = static_cast<unsigned>(std::time(nullptr));; ++number) {
+    const std::string folder = base + std::to_string(number);
+    if (::mkdir(Native(folder).c_str(), 0700) == 0) {
+      return folder;
+    }
+    if (errno != EEXIST) {
+      RaiseErrno(folder);
+    }
+  }
+}
+
+void SetFileReadOnly(const std::string& path, bool readOnly) {
+  const std::string native = Native(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) {
+    RaiseErrno(path);
+  }
+  const mode_t writable = S_IWUSR | S_IWGRP | S_IWOTH;
+  // Like the Windows attribute, clearing it makes the file writable by its owner only.
+  const mode_t mode = readOnly ? st.st_mode & ~writable : st.st_mode | S_IWUSR;
+  if (::chmod(native.c_str(), mode & 07777) != 0) {
+    RaiseErrno(path);
+  }
+}
+
+bool MarkAsDownloadedFromInternet(const std::string&) {
+  return false;
+}
+
 // Views are mapped in units of 64 KiB, as on Windows: a multiple of every page size Linux uses,
 // and few enough calls per file.
 uint32_t AllocationGranularity() {

@@ -2,7 +2,9 @@
 // its rename moves one entry only.
 #include "platform/Shell.h"
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 
 #include "base/Exceptions.h"
 #include "platform/Files.h"
+#include "platform/System.h"
 #include "platform/posix/Posix.h"
 
 namespace kv::platform {
@@ -89,6 +92,26 @@ class PosixShellFileOperations final : public IShellFileOperations {
   }
 };
 
+// The desktop's opener, xdg-open, in place of the shell's association.
+class PosixShellOpen final : public IShellOpen {
+ public:
+  void Open(const std::string& path) override {
+    std::string file = Native(path);
+    std::string program = "xdg-open";
+    char* argv[] = {program.data(), file.data(), nullptr};
+    pid_t pid = 0;
+    if (const int error = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ)) {
+      throw EOSError("xdg-open cannot be started: " + SystemErrorMessage(error), error);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      throw EOSError("xdg-open cannot open " + path, ENOEXEC);
+    }
+  }
+};
+
 }  // namespace
 
 template <>
@@ -100,6 +123,12 @@ IFileIcons& TCurrent<IFileIcons>::Default() {
 template <>
 IShellFileOperations& TCurrent<IShellFileOperations>::Default() {
   static PosixShellFileOperations instance;
+  return instance;
+}
+
+template <>
+IShellOpen& TCurrent<IShellOpen>::Default() {
+  static PosixShellOpen instance;
   return instance;
 }
 

@@ -339,6 +339,48 @@ std::string TempFolder() {
   }
 }
 
+std::string CreateUniqueFolder(const std::string& parent, const std::string& prefix) {
+  std::string base = parent;
+  if (!base.empty() && !IsSeparator(base.back())) {
+    base += '\\';
+  }
+  base += prefix;
+  for (unsigned number = GetTickCount();; ++number) {
+    const std::string folder = base + std::to_string(number);
+    if (CreateDirectoryW(Wide(folder).c_str(), nullptr)) {
+      return folder;
+    }
+    if (const DWORD code = GetLastError(); code != ERROR_ALREADY_EXISTS) {
+      RaiseOSError(code, folder);
+    }
+  }
+}
+
+void SetFileReadOnly(const std::string& path, bool readOnly) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    RaiseOSError(GetLastError(), path);
+  }
+  DWORD wanted = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL};
+  if (readOnly) {
+    wanted |= FILE_ATTRIBUTE_READONLY;
+  }
+  // NORMAL stands only alone: it means no other attribute.
+  CheckLastError(SetFileAttributesW(Wide(path).c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL),
+                 path);
+}
+
+bool MarkAsDownloadedFromInternet(const std::string& path) {
+  // Zone 3 is the Internet zone of the system's security zones.
+  static constexpr char kMark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  const win32::unique_hfile stream(CreateFileW(Wide(path + ":Zone.Identifier").c_str(),
+                                               GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return stream && WriteFile(stream.get(), kMark, sizeof kMark - 1, &written, nullptr) &&
+         written == sizeof kMark - 1;
+}
+
 uint32_t AllocationGranularity() {
   SYSTEM_INFO info{};
   GetSystemInfo(&info);

@@ -179,6 +179,18 @@ class Win32ShellFileOperations final : public IShellFileOperations {
   }
 };
 
+class Win32ShellOpen final : public IShellOpen {
+ public:
+  void Open(const std::string& path) override {
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        nullptr, nullptr, win32::Wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    // Values up to 32 are errors; the system has set the thread's error code as well.
+    if (result <= 32) {
+      win32::RaiseOSError(GetLastError(), path);
+    }
+  }
+};
+
 }  // namespace
 
 template <>
@@ -190,6 +202,12 @@ IFileIcons& TCurrent<IFileIcons>::Default() {
 template <>
 IShellFileOperations& TCurrent<IShellFileOperations>::Default() {
   static Win32ShellFileOperations instance;
+  return instance;
+}
+
+template <>
+IShellOpen& TCurrent<IShellOpen>::Default() {
+  static Win32ShellOpen instance;
   return instance;
 }
 

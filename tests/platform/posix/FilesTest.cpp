@@ -80,5 +80,23 @@ TEST_F(PosixFilesTest, TheReplacementKeepsThePermissions) {
   }
 }
 
+TEST(ReadOnlyFileTest, TakesAwayEveryWritePermissionAndGivesTheOwnersBack) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("view.txt");
+  test::WriteFileBytes(path, "x");
+  ::chmod(Native(path).c_str(), 0666);
+  const auto mode = [&] {
+    struct stat st {};
+    ::stat(Native(path).c_str(), &st);
+    return st.st_mode & 0777;
+  };
+  SetFileReadOnly(path, true);
+  EXPECT_EQ(mode(), 0444u);
+  SetFileReadOnly(path, false);
+  EXPECT_EQ(mode(), 0644u);
+  // Linux keeps no zone of origin.
+  EXPECT_FALSE(MarkAsDownloadedFromInternet(path));
+}
+
 }  // namespace
 }  // namespace kv::platform

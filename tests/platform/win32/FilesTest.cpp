@@ -109,5 +109,30 @@ TEST_F(AtomicWriteTest, TheReplacementKeepsTheFileAttributes) {
   }
 }
 
+TEST(ReadOnlyFileTest, SetsAndClearsTheAttributeKeepingTheOthers) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("view.txt");
+  test::WriteFileBytes(path, "x");
+  const std::wstring wide = win32::Wide(path);
+  const DWORD before = GetFileAttributesW(wide.c_str());
+  ASSERT_NE(before, INVALID_FILE_ATTRIBUTES);
+  SetFileReadOnly(path, true);
+  EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY);
+  uint32_t errorCode = 0;
+  EXPECT_FALSE(TryOpenFile(path, TFileOpenMode::OpenReadWrite, TFileShare::DenyNone, errorCode));
+  EXPECT_EQ(errorCode, uint32_t{ERROR_ACCESS_DENIED});
+  SetFileReadOnly(path, false);
+  EXPECT_EQ(GetFileAttributesW(wide.c_str()), before);
+}
+
+TEST(DownloadMarkTest, PutsTheFileInTheInternetZone) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("Чертёж.pdf");
+  test::WriteFileBytes(path, "%PDF");
+  EXPECT_TRUE(MarkAsDownloadedFromInternet(path));
+  EXPECT_EQ(test::ReadFileBytes(path + ":Zone.Identifier"), "[ZoneTransfer]\r\nZoneId=3\r\n");
+  EXPECT_EQ(test::ReadFileBytes(path), "%PDF");
+}
+
 }  // namespace
 }  // namespace kv::platform
