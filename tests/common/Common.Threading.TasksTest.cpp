@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -310,78 +311,83 @@ TEST(TTaskTest, LoopOverRoundsThatCompleteAtOnceKeepsTheStackFlat) {
   EXPECT_EQ(kRounds, rounds);
 }
 
-TEST(TTaskStressTest, CompletionAndContinuationRacingStillRunTheContinuationOnce) {
-  for (int round = 0; round < 500; ++round) {
-    TTaskSource<int> source;
-    std::atomic<int> runs = 0;
-    std::atomic<int> seen = 0;
-    std::atomic<bool> go = false;
-    std::thread completer([&] {
-      while (!go) {
+// Runs two actions against each other for many rounds on two threads that live through all
+// rounds, released together each round; check runs after both.
+template <class TRound>
+void Race(int rounds, const std::function<void(TRound&)>& first,
+          const std::function<void(TRound&)>& second, const std::function<void(TRound&)>& check) {
+  std::atomic<int> round = -1;
+  std::atomic<int> finished = 0;
+  std::unique_ptr<TRound> state;
+  const auto racer = [&](const std::function<void(TRound&)>& action) {
+    for (int r = 0; r < rounds; ++r) {
+      while (round.load() < r) {
+        std::this_thread::yield();
       }
-      source.TrySetResult(round);
-    });
-    std::thread registrar([&] {
-      while (!go) {
+      if (round.load() == rounds) {
+        return;  // the rounds were given up
       }
-      source.Task().ContinueWith([&](const int& value) {
-        ++runs;
-        seen = value;
-      });
-    });
-    go = true;
-    completer.join();
-    registrar.join();
-    ASSERT_EQ(1, runs) << "round " << round;
-    ASSERT_EQ(round, seen);
+      action(*state);
+      ++finished;
+    }
+  };
+  std::thread a(racer, std::cref(first));
+  std::thread b(racer, std::cref(second));
+  for (int r = 0; r < rounds && !testing::Test::HasFatalFailure(); ++r) {
+    state = std::make_unique<TRound>();
+    finished = 0;
+    round = r;
+    while (finished.load() != 2) {
+      std::this_thread::yield();
+    }
+    check(*state);
   }
+  round = rounds;
+  a.join();
+  b.join();
+}
+
+constexpr int kRaceRounds = 5000;
+
+struct TCompletionRound {
+  TTaskSource<int> Source;
+  std::atomic<int> Runs = 0;
+  std::atomic<int> Wins = 0;
+};
+
+TEST(TTaskStressTest, CompletionAndContinuationRacingStillRunTheContinuationOnce) {
+  Race<TCompletionRound>(
+      kRaceRounds, [](TCompletionRound& r) { r.Source.TrySetResult(7); },
+      [](TCompletionRound& r) {
+        r.Source.Task().ContinueWith([&r](const int& value) { r.Runs += value == 7; });
+      },
+      [](TCompletionRound& r) { ASSERT_EQ(1, r.Runs); });
 }
 
 TEST(TTaskStressTest, TwoCompletersKeepExactlyOneOutcome) {
-  for (int round = 0; round < 500; ++round) {
-    TTaskSource<int> source;
-    std::atomic<int> wins = 0;
-    std::atomic<bool> go = false;
-    std::thread a([&] {
-      while (!go) {
-      }
-      wins += source.TrySetResult(1);
-    });
-    std::thread b([&] {
-      while (!go) {
-      }
-      wins += source.TrySetException(std::make_exception_ptr(Exception("loser")));
-    });
-    go = true;
-    a.join();
-    b.join();
-    ASSERT_EQ(1, wins);
-    const TTaskResult<int> outcome = Await(source.Task());
-    ASSERT_TRUE(outcome.IsResult() ? outcome.Result() == 1
-                                   : ErrorText(outcome) == "Exception: loser");
-  }
+  Race<TCompletionRound>(
+      kRaceRounds, [](TCompletionRound& r) { r.Wins += r.Source.TrySetResult(1); },
+      [](TCompletionRound& r) {
+        r.Wins += r.Source.TrySetException(std::make_exception_ptr(Exception("loser")));
+      },
+      [](TCompletionRound& r) {
+        ASSERT_EQ(1, r.Wins);
+        const TTaskResult<int> outcome = Await(r.Source.Task());
+        ASSERT_TRUE(outcome.IsResult() ? outcome.Result() == 1
+                                       : ErrorText(outcome) == "Exception: loser");
+      });
 }
 
+struct TCancelRound {
+  TCancelationTokenSource Source;
+  std::atomic<int> Runs = 0;
+};
+
 TEST(TCancelationTokenTest, ACallbackRegisteredWhileCancelRunsIsNeverLost) {
-  for (int round = 0; round < 500; ++round) {
-    TCancelationTokenSource source;
-    std::atomic<int> runs = 0;
-    std::atomic<bool> go = false;
-    std::thread canceller([&] {
-      while (!go) {
-      }
-      source.Cancel();
-    });
-    std::thread registrar([&] {
-      while (!go) {
-      }
-      source.Token().RegisterCancelCallback([&] { ++runs; });
-    });
-    go = true;
-    canceller.join();
-    registrar.join();
-    ASSERT_EQ(1, runs) << "round " << round;
-  }
+  Race<TCancelRound>(
+      kRaceRounds, [](TCancelRound& r) { r.Source.Cancel(); },
+      [](TCancelRound& r) { r.Source.Token().RegisterCancelCallback([&r] { ++r.Runs; }); },
+      [](TCancelRound& r) { ASSERT_EQ(1, r.Runs); });
 }
 
 TEST(TCancelationTokenTest, CancelRunsTheCallbackOnceAndUnregisteringStopsIt) {
