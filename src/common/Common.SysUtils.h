@@ -20,6 +20,11 @@
 
 namespace kv {
 
+// An empty value: the value of a task that has none.
+struct TUnit {
+  friend bool operator==(TUnit, TUnit) = default;
+};
+
 // A failed platform call; the message is the platform's text for the error code.
 KV_DECLARE_EXCEPTION(EAPICallError, Exception)
 

@@ -252,5 +252,37 @@ TEST(KvToolTest, BaseAndBasesDescribeNormativeBases) {
   EXPECT_EQ(damaged.ExitCode, 1);
 }
 
+TEST(KvToolTest, SettingsPrintsTheBuiltInOrTheLoadedAddresses) {
+  const TRun builtIn = RunTool({"settings"});
+  ASSERT_EQ(builtIn.ExitCode, 0) << builtIn.Err;
+  EXPECT_EQ(builtIn.Out,
+            "source:       built-in\n"
+            "SmetaDocs:    http://update.kalvorsmeta.ru:81/Api/SmetaDocs\n"
+            "DocTemplates: http://update.kalvorsmeta.ru:81/Api/DocTemplates\n"
+            "ExpTemplates: http://update.kalvorsmeta.ru:81/Api/ExpTemplates\n");
+
+  TLoopbackHttpServer server([](const TRecordedRequest& request) {
+    return request.Target == "/settings.xml"
+               ? HttpResponse(200, "OK",
+                              "<Settings><Kvsmeta><SmetaDocs><Url>http://s/docs</Url></SmetaDocs>"
+                              "<DocTemplates><Url>http://s/tpl</Url></DocTemplates>"
+                              "<ExpTemplates><Url>http://s/exp</Url></ExpTemplates></Kvsmeta>"
+                              "</Settings>")
+               : HttpResponse(404, "Not Found", "");
+  });
+  const TRun loaded = RunTool({"settings", server.Url("/settings.xml"), "--json"});
+  ASSERT_EQ(loaded.ExitCode, 0) << loaded.Err;
+  const json document = json::parse(loaded.Out);
+  EXPECT_EQ(document["source"], "loaded");
+  EXPECT_EQ(document["smetaDocs"], "http://s/docs");
+  EXPECT_EQ(document["docTemplates"], "http://s/tpl");
+  EXPECT_EQ(document["expTemplates"], "http://s/exp");
+
+  const TRun missing = RunTool({"settings", server.Url("/none.xml")});
+  EXPECT_EQ(missing.ExitCode, 1);
+  EXPECT_EQ(missing.Out, "");
+  EXPECT_EQ(missing.Err, "kvtool: 404: Not Found\n");
+}
+
 }  // namespace
 }  // namespace kv

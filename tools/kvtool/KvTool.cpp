@@ -18,7 +18,9 @@
 #include "net/Common.Net.WebDAV.h"
 #include "net/Common.Net.WinInet.h"
 #include "net/Common.Net.h"
+#include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
+#include "platform/MainThread.h"
 #include "platform/Text.h"
 #include "platform/Xml.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
@@ -359,6 +361,36 @@ void RunBases(bool asJson, std::ostream& out) {
   PrintJson(out, {{"folder", client.DBaseFolder()}, {"bases", bases}});
 }
 
+// The online service's addresses: loaded from the settings document at the address, or the
+// built-in ones without it. The load ends on this, the main, thread, which runs its queue
+// meanwhile.
+void RunSettings(const std::string& url, bool asJson, std::ostream& out) {
+  TKalvorSmetaRuSettings settings;
+  if (!url.empty()) {
+    bool over = false;
+    settings.LoadFromUrlAsync(url).DoFinally([&over] { over = true; });
+    while (!over) {
+      platform::ProcessMainThreadQueue(std::chrono::milliseconds(100));
+    }
+    if (settings.IsError()) {
+      throw Exception(settings.ErrorMessage());
+    }
+  }
+  const char* source = url.empty() ? "built-in" : "loaded";
+  if (asJson) {
+    PrintJson(out, {{"url", url},
+                    {"source", source},
+                    {"smetaDocs", settings.SmetaDocsUrl()},
+                    {"docTemplates", settings.DocTemplatesUrl()},
+                    {"expTemplates", settings.ExpTemplatesUrl()}});
+    return;
+  }
+  out << "source:       " << source << (url.empty() ? "" : " from " + url) << '\n'
+      << "SmetaDocs:    " << settings.SmetaDocsUrl() << '\n'
+      << "DocTemplates: " << settings.DocTemplatesUrl() << '\n'
+      << "ExpTemplates: " << settings.ExpTemplatesUrl() << '\n';
+}
+
 }  // namespace
 
 int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -402,6 +434,11 @@ int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
   base->add_flag("--json", asJson, "print one JSON document");
 
   const TDocsCommand docs(app, asJson);
+  std::string settingsUrl;
+  CLI::App* settingsCommand =
+      app.add_subcommand("settings", "load the online service's settings, or show the built-in");
+  settingsCommand->add_option("URL", settingsUrl, "the settings document's address");
+  settingsCommand->add_flag("--json", asJson, "print one JSON document");
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -428,6 +465,8 @@ int RunKvTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
       RunBase(sdbFile, asJson, out);
     } else if (docs.Parsed()) {
       docs.Run(out);
+    } else if (settingsCommand->parsed()) {
+      RunSettings(settingsUrl, asJson, out);
     }
   } catch (const Exception& e) {
     err << "kvtool: " << e.Message() << '\n';
