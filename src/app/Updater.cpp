@@ -22,6 +22,9 @@ constexpr int64_t kChunkBytes = 1024 * 1024;
 constexpr int64_t kReleaseStepBytes = 64 * 1024 * 1024;
 // How long the window goes without its messages while a call into the system is under way.
 constexpr std::chrono::milliseconds kWaitingPumpInterval{10};
+// Fewer bytes than this are written (and a file that got them is closed) in a moment: handing
+// them to the worker would cost more than it saves, most of all on a package of small files.
+constexpr int64_t kWorkerBytes = 256 * 1024;
 
 // offset / size as a percentage, rounded to the nearest integer and halves to even.
 int Percent(int64_t offset, int64_t size) {
@@ -315,7 +318,9 @@ TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::stri
           }
         }
         // Closing a large file can take the system a while.
-        FCalls.Run([&] { targetFile.reset(); });
+        if (size >= kWorkerBytes) {
+          FCalls.Run([&] { targetFile.reset(); });
+        }
       }
     }
   }
@@ -366,7 +371,7 @@ int32_t TUpdater::CopyChunks(int64_t size, platform::IFileHandle& target, bool f
       return -1;
     }
     platform::TCopyError error;
-    const bool done = FCalls.Run([&] {
+    const auto copy = [&] {
       if (!copyChunk(offset, length, error)) {
         return false;
       }
@@ -379,7 +384,8 @@ int32_t TUpdater::CopyChunks(int64_t size, platform::IFileHandle& target, bool f
         }
       }
       return true;
-    });
+    };
+    const bool done = flush || length >= kWorkerBytes ? FCalls.Run(copy) : copy();
     if (!done) {
       FProgress.ShowFailure((error.Reading ? "" : "Ошибка при записи:\r\n") +
                             platform::SystemErrorMessage(error.Code) +

@@ -115,7 +115,8 @@ class TUpdater {
   // Copies the chunk of length bytes at offset into the target; false and where it failed.
   using TChunkCopy =
       std::function<bool(int64_t offset, int64_t length, platform::TCopyError& error)>;
-  // Copies size bytes a chunk at a time, each on the worker while the window's messages run.
+  // Copies size bytes a chunk at a time, each chunk of some size on the worker while the window's
+  // messages run.
   // flush: each chunk goes to the disk before the next, so that no long wait for all of them
   // comes at the end.
   int32_t CopyChunks(int64_t size, platform::IFileHandle& target, bool flush,
