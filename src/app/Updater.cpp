@@ -1,6 +1,7 @@
 #include "app/Updater.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "base/Exceptions.h"
 #include "common/Common.SysUtils.h"
@@ -19,6 +20,11 @@ namespace {
 constexpr int64_t kChunkBytes = 1024 * 1024;
 // What the file system frees between two pumps when a large file shrinks or goes.
 constexpr int64_t kReleaseStepBytes = 64 * 1024 * 1024;
+// How long the window goes without its messages while a call into the system is under way.
+constexpr std::chrono::milliseconds kWaitingPumpInterval{10};
+// Fewer bytes than this are written (and a file that got them is closed) in a moment: handing
+// them to the worker would cost more than it saves, most of all on a package of small files.
+constexpr int64_t kWorkerBytes = 256 * 1024;
 
 // offset / size as a percentage, rounded to the nearest integer and halves to even.
 int Percent(int64_t offset, int64_t size) {
@@ -92,7 +98,11 @@ std::string NewBackupRoot(const std::string& targetRoot, const std::string& stam
 
 TUpdater::TUpdater(IUpdateProgress& progress, const TCancelToken& cancel,
                    platform::IFileSecurity& fileSecurity, platform::IShellFileOperations& shell)
-    : FProgress(progress), FCancel(cancel), FFileSecurity(fileSecurity), FShell(shell) {}
+    : FProgress(progress),
+      FCancel(cancel),
+      FFileSecurity(fileSecurity),
+      FShell(shell),
+      FCalls([this] { FProgress.LetMessagesRunWhileWaiting(); }, kWaitingPumpInterval) {}
 
 void TUpdater::Update(const std::vector<TPackageEntry>& entries, const TTreeRoots& clientRoots,
                       const TTreeRoots& documentRoots,
@@ -231,7 +241,7 @@ void TUpdater::PutBack(const std::string& relative, const std::string& target,
     }
   } else {
     uint32_t code = 0;
-    back = platform::TryRenameFile(backupFile, target, code);
+    back = FCalls.Run([&] { return platform::TryRenameFile(backupFile, target, code); });
   }
   if (back) {
     FProgress.Log("Файл \"" + relative + "\" восстановлен из бэкапа.");
@@ -282,31 +292,34 @@ TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::stri
       FProgress.ShowFailure("Step: 1 - " + platform::SystemErrorMessage(code));
     } else {
       const int64_t size = sourceFile->Size();
-      const auto targetFile = platform::TryOpenFile(target, targetMode, TFileShare::DenyRead, code);
+      auto targetFile = platform::TryOpenFile(target, targetMode, TFileShare::DenyRead, code);
       opened = targetFile != nullptr;
       created = opened && targetMode == TFileOpenMode::CreateNew;
       if (!targetFile) {
         FProgress.ShowFailure("Step: 2 - " + platform::SystemErrorMessage(code));
-      } else if (size == 0) {
-        // Nothing to map: the empty target already holds the source's bytes.
-        copied = true;
-      } else if (const auto mapping = sourceFile->MapReadOnly(code); !mapping) {
-        FProgress.ShowFailure("Step: 3 - " + platform::SystemErrorMessage(code));
       } else {
-        copied = CopyChunks(*mapping, *targetFile, size, flush) != -1;
-      }
-      // The target keeps what it held: a longer earlier file must leave no tail behind the new
-      // content. (Cutting it to nothing first would make some file systems write the whole new
-      // file out when it is closed.) A backup is on the disk before its original goes.
-      if (copied) {
-        try {
-          Shrink(*targetFile, size);
-          if (flush) {
-            targetFile->Flush();
+        copied =
+            CopyChunks(size, *targetFile, flush,
+                       [&](int64_t, int64_t length, platform::TCopyError& error) {
+                         return platform::CopyFileBytes(*sourceFile, *targetFile, length, error);
+                       }) != -1;
+        // The target keeps what it held: a longer earlier file must leave no tail behind the new
+        // content. (Cutting it to nothing first would make some file systems write the whole new
+        // file out when it is closed.) A backup is on the disk before its original goes.
+        if (copied) {
+          try {
+            Shrink(*targetFile, size);
+            if (flush) {
+              FCalls.Run([&] { targetFile->Flush(); });
+            }
+          } catch (const EOSError& error) {
+            FProgress.ShowFailure("Step: 2 - " + platform::SystemErrorMessage(error.ErrorCode()));
+            copied = false;
           }
-        } catch (const EOSError& error) {
-          FProgress.ShowFailure("Step: 2 - " + platform::SystemErrorMessage(error.ErrorCode()));
-          copied = false;
+        }
+        // Closing a large file can take the system a while.
+        if (size >= kWorkerBytes) {
+          FCalls.Run([&] { targetFile.reset(); });
         }
       }
     }
@@ -329,11 +342,25 @@ TUpdater::TCopyOutcome TUpdater::Copy(const std::string& source, const std::stri
 
 int32_t TUpdater::CopyMappedChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
                                    int64_t size) {
-  return CopyChunks(mapping, target, size, false);
+  return CopyChunks(
+      size, target, false, [&](int64_t offset, int64_t length, platform::TCopyError& error) {
+        const auto view = mapping.MapView(offset, static_cast<size_t>(length), error.Code);
+        if (!view) {
+          error.Reading = true;
+          return false;
+        }
+        try {
+          target.Write(view->Data(), length);
+        } catch (const EOSError& e) {
+          error.Code = e.ErrorCode();
+          return false;
+        }
+        return true;
+      });
 }
 
-int32_t TUpdater::CopyChunks(platform::IFileMapping& mapping, platform::IFileHandle& target,
-                             int64_t size, bool flush) {
+int32_t TUpdater::CopyChunks(int64_t size, platform::IFileHandle& target, bool flush,
+                             const TChunkCopy& copyChunk) {
   const int64_t chunkSize = CopyChunkSize();
   int64_t offset = 0;
   int percentShown = 0;
@@ -343,25 +370,28 @@ int32_t TUpdater::CopyChunks(platform::IFileMapping& mapping, platform::IFileHan
     if (FCancel.Cancelled()) {
       return -1;
     }
-    uint32_t code = 0;
-    auto view = mapping.MapView(offset, static_cast<size_t>(length), code);
-    if (!view) {
-      FProgress.ShowFailure(platform::SystemErrorMessage(code) +
-                            ChunkPosition(offset, length, chunkSize, size));
-      return -1;
-    }
-    try {
-      target.Write(view->Data(), length);
-      if (flush) {
-        target.Flush();
+    platform::TCopyError error;
+    const auto copy = [&] {
+      if (!copyChunk(offset, length, error)) {
+        return false;
       }
-    } catch (const EOSError& error) {
-      FProgress.ShowFailure("Ошибка при записи:\r\n" +
-                            platform::SystemErrorMessage(error.ErrorCode()) +
+      if (flush) {
+        try {
+          target.Flush();
+        } catch (const EOSError& e) {
+          error = {e.ErrorCode(), false};
+          return false;
+        }
+      }
+      return true;
+    };
+    const bool done = flush || length >= kWorkerBytes ? FCalls.Run(copy) : copy();
+    if (!done) {
+      FProgress.ShowFailure((error.Reading ? "" : "Ошибка при записи:\r\n") +
+                            platform::SystemErrorMessage(error.Code) +
                             ChunkPosition(offset, length, chunkSize, size));
       return -1;
     }
-    view.reset();
     written = static_cast<int32_t>(length);
     offset += length;
     FProgress.LetMessagesRun();
@@ -383,7 +413,7 @@ TUpdater::TBackupOutcome TUpdater::BackUp(const std::string& file, const std::st
   // The backup folder is inside the file's own root: a rename keeps the file's access list,
   // times and streams, and there is never a moment without a whole original.
   uint32_t code = 0;
-  if (platform::TryRenameFile(file, backupFile, code)) {
+  if (FCalls.Run([&] { return platform::TryRenameFile(file, backupFile, code); })) {
     return TBackupOutcome::Moved;
   }
   // Refused (another volume, the file in use, the name taken): a copy made new, never over an
@@ -398,7 +428,7 @@ TUpdater::TBackupOutcome TUpdater::BackUp(const std::string& file, const std::st
 void TUpdater::Shrink(platform::IFileHandle& file, int64_t size) {
   for (int64_t end = file.Size(); end > size;) {
     end = std::max(size, end - kReleaseStepBytes);
-    file.SetSize(end);
+    FCalls.Run([&] { file.SetSize(end); });
     if (end > size) {
       FProgress.LetMessagesRun();
     }
@@ -406,8 +436,8 @@ void TUpdater::Shrink(platform::IFileHandle& file, int64_t size) {
 }
 
 bool TUpdater::Release(const std::string& file) {
-  return platform::DeleteFileInSteps(file, kReleaseStepBytes,
-                                     [this] { FProgress.LetMessagesRun(); });
+  // On the worker, the window's messages run while the steps go.
+  return FCalls.Run([&] { return platform::DeleteFileInSteps(file, kReleaseStepBytes, [] {}); });
 }
 
 void TUpdater::GrantEveryoneAccess(const std::string& file) {

@@ -3,10 +3,13 @@
 // into a backup folder, and the rollback that moves the backups back.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/Package.h"
+#include "app/WorkerCalls.h"
+#include "platform/FileCopy.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
 
@@ -43,6 +46,9 @@ class IUpdateProgress {
   virtual void ShowFailure(const std::string& text) = 0;
   // Lets pending window messages run: where a cancel can be confirmed.
   virtual void LetMessagesRun() = 0;
+  // Lets pending window messages run while the update waits for a call into the system; a cancel
+  // confirmed here takes effect at the update's next check. How often depends on the machine.
+  virtual void LetMessagesRunWhileWaiting() { LetMessagesRun(); }
 };
 
 // Set when the user confirms cancelling; the work polls it at fixed points.
@@ -106,12 +112,17 @@ class TUpdater {
 
   TCopyOutcome Copy(const std::string& source, const std::string& target,
                     platform::TFileOpenMode targetMode, bool flush);
+  // Copies the chunk of length bytes at offset into the target; false and where it failed.
+  using TChunkCopy =
+      std::function<bool(int64_t offset, int64_t length, platform::TCopyError& error)>;
+  // Copies size bytes a chunk at a time, each chunk of some size on the worker while the window's
+  // messages run.
   // flush: each chunk goes to the disk before the next, so that no long wait for all of them
   // comes at the end.
-  int32_t CopyChunks(platform::IFileMapping& mapping, platform::IFileHandle& target, int64_t size,
-                     bool flush);
-  // Cuts a longer file to size, and deletes a file, a step at a time with messages let through
-  // between the steps: both give back a large file's space.
+  int32_t CopyChunks(int64_t size, platform::IFileHandle& target, bool flush,
+                     const TChunkCopy& copyChunk);
+  // Cuts a longer file to size, and deletes a file, a step at a time on the worker while the
+  // window's messages run: both give back a large file's space.
   void Shrink(platform::IFileHandle& file, int64_t size);
   bool Release(const std::string& file);
   TBackupOutcome BackUp(const std::string& file, const std::string& backupFile);
@@ -130,6 +141,8 @@ class TUpdater {
   platform::IShellFileOperations& FShell;
   std::vector<std::string> FFailed;
   std::vector<std::string> FNotRestoredIn;
+  // Where the calls that can keep the system busy for long run.
+  TWorkerCalls FCalls;
 };
 
 }  // namespace kv::app

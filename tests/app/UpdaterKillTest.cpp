@@ -39,6 +39,8 @@ class TKillingProgress final : public IUpdateProgress {
   void FilePercent(int) override { Report(); }
   void ShowFailure(const std::string&) override { Report(); }
   void LetMessagesRun() override { Report(); }
+  // How often the update waits for the system depends on the machine: no fixed kill points.
+  void LetMessagesRunWhileWaiting() override {}
 
   int Reports() const { return FReports; }
 

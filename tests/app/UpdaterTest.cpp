@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/dlgEasySetup.h"
@@ -727,6 +730,49 @@ TEST_F(UpdaterTest, AFailedViewOrWriteIsShownWithItsPosition) {
       EXPECT_TRUE(SameBytes(target.Written, bytes.substr(0, kChunk)));
     }
   }
+}
+
+// A chunk whose write keeps the system busy (here: until the window has been let through three
+// times) does not hold the window up: its messages run while the chunk is written, and a cancel
+// confirmed meanwhile stops the copy before the next chunk.
+TEST_F(UpdaterTest, TheWindowRunsWhileAChunkIsWritten) {
+  const std::string bytes = Pattern(static_cast<size_t>(kChunk * 3), 'w');
+  std::atomic<int> waits = 0;
+  Progress.OnLetMessagesRunWhileWaiting = [&] {
+    if (++waits == 3) {
+      Cancel.Cancel();
+    }
+  };
+  class TSlowTarget final : public platform::IFileHandle {
+   public:
+    explicit TSlowTarget(const std::atomic<int>& waits) : FWaits(waits) {}
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* buffer, int64_t count) override {
+      // Bounded, so that a window that is never let through fails the test instead of hanging it.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (FWaits < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      Written.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
+      return count;
+    }
+    int64_t Seek(int64_t, platform::TSeekOrigin) override { return 0; }
+    int64_t Size() override { return std::ssize(Written); }
+    void SetSize(int64_t) override {}
+    void Flush() override {}
+    std::unique_ptr<platform::IFileMapping> MapReadOnly(uint32_t&) override { return nullptr; }
+    std::string Written;
+
+   private:
+    const std::atomic<int>& FWaits;
+  } target(waits);
+  FailingMapping mapping(bytes, -1);
+
+  EXPECT_EQ(Updater.CopyMappedChunks(mapping, target, std::ssize(bytes)), -1);
+  EXPECT_GE(waits, 3);
+  EXPECT_TRUE(SameBytes(target.Written, bytes.substr(0, static_cast<size_t>(kChunk))));
+  EXPECT_EQ(Progress.Pumps, 1);
+  EXPECT_TRUE(Progress.Failures.empty());
 }
 
 // The rollback moves every backup back into its target root and removes the emptied backup root;

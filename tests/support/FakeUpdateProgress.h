@@ -23,6 +23,13 @@ class FakeUpdateProgress final : public app::IUpdateProgress {
       OnLetMessagesRun();
     }
   }
+  // Counted apart: how often the update waits for the system depends on the machine.
+  void LetMessagesRunWhileWaiting() override {
+    ++Waits;
+    if (OnLetMessagesRunWhileWaiting) {
+      OnLetMessagesRunWhileWaiting();
+    }
+  }
 
   std::vector<std::string> Lines;
   std::vector<std::string> Statuses;
@@ -32,6 +39,8 @@ class FakeUpdateProgress final : public app::IUpdateProgress {
   std::vector<std::string> Failures;
   int Pumps = 0;
   std::function<void()> OnLetMessagesRun;
+  int Waits = 0;
+  std::function<void()> OnLetMessagesRunWhileWaiting;
 };
 
 }  // namespace kv::test

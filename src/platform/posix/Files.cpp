@@ -16,7 +16,9 @@
 #include <mutex>
 #include <set>
 #include <utility>
+#include <vector>
 
+#include "platform/FileCopy.h"
 #include "platform/OSError.h"
 #include "platform/posix/Posix.h"
 
@@ -126,6 +128,7 @@ class PosixFile final : public IFileHandle {
       RaiseErrno(FPath);
     }
   }
+  int Fd() const { return FFd; }
   // As on Windows, an empty file cannot be mapped.
   std::unique_ptr<IFileMapping> MapReadOnly(uint32_t& errorCode) override {
     struct stat st {};
@@ -150,6 +153,39 @@ class PosixFile final : public IFileHandle {
   std::string FPath;
   posix::TOpenFileMark FMark;
 };
+
+// Copies count bytes from source's position to target's, a buffer at a time.
+bool CopyThroughBuffer(IFileHandle& source, IFileHandle& target, int64_t count, TCopyError& error) {
+  constexpr int64_t kBufferBytes = 1024 * 1024;
+  // Kept for the thread's next copy: memory stays flat, and no allocation per call.
+  thread_local std::vector<char> buffer;
+  if (std::ssize(buffer) < std::min(count, kBufferBytes)) {
+    buffer.resize(static_cast<size_t>(std::min(count, kBufferBytes)));
+  }
+  while (count > 0) {
+    const int64_t length = std::min(count, std::ssize(buffer));
+    int64_t read = 0;
+    try {
+      read = source.Read(buffer.data(), length);
+    } catch (const EOSError& e) {
+      error = {e.ErrorCode(), true};
+      return false;
+    }
+    if (read < length) {
+      // The source ended before the bytes it was to give: another program cut it.
+      error = {ENODATA, true};
+      return false;
+    }
+    try {
+      target.Write(buffer.data(), length);
+    } catch (const EOSError& e) {
+      error = {e.ErrorCode(), false};
+      return false;
+    }
+    count -= length;
+  }
+  return true;
+}
 
 // The files this process holds open, once per descriptor.
 struct TOpenFiles {
@@ -249,6 +285,23 @@ bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
     }
   }
   return deleted;
+}
+
+bool CopyFileBytes(IFileHandle& source, IFileHandle& target, int64_t count, TCopyError& error) {
+  auto* const from = dynamic_cast<PosixFile*>(&source);
+  auto* const to = dynamic_cast<PosixFile*>(&target);
+  // Inside the kernel the bytes never pass through this process, and a file system that can
+  // share the source's blocks does. What it refuses or fails goes through the buffer, which
+  // also tells whether reading or writing failed.
+  while (from && to && count > 0) {
+    const ssize_t copied =
+        ::copy_file_range(from->Fd(), nullptr, to->Fd(), nullptr, static_cast<size_t>(count), 0);
+    if (copied <= 0) {
+      break;
+    }
+    count -= copied;
+  }
+  return CopyThroughBuffer(source, target, count, error);
 }
 
 bool RemoveDir(const std::string& path) {

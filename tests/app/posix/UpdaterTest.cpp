@@ -8,12 +8,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Updater.h"
 #include "app/dlgEasySetup.h"
+#include "platform/FileSecurity.h"
 #include "platform/Files.h"
+#include "platform/Shell.h"
+#include "platform/System.h"
+#include "support/FakeUpdateProgress.h"
 #include "support/FaultyUpdate.h"
 #include "support/TempFolder.h"
 #include "support/WizardWorld.h"
@@ -192,6 +198,33 @@ TEST(UpdateBackupTest, TheBackupIsTheInstalledFileItselfOrAWholeCopy) {
     EXPECT_TRUE(Logged(world, "Файл \"Data\\sound.dat\" сохранен в бэкапе."));
     EXPECT_TRUE(Logged(world, "Все файлы обновлены."));
   }
+}
+
+// A package file that another program cuts short while it is copied (Linux lets it; Windows'
+// sharing does not): the copy fails where the bytes ran out, and the half-written file goes.
+TEST(UpdateSourceCutTest, ASourceCutShortDuringItsCopyFailsTheCopy) {
+  const test::TTempFolder temp;
+  test::FakeUpdateProgress progress;
+  const TCancelToken cancel;
+  TUpdater updater(progress, cancel, platform::CurrentFileSecurity::Get(),
+                   platform::CurrentShellFileOperations::Get());
+  const int64_t chunk = CopyChunkSize();
+  const std::string source = temp.Path("source.bin");
+  test::WriteFileBytes(source, std::string(static_cast<size_t>(chunk * 3), 's'));
+  progress.OnLetMessagesRun = [&] {
+    if (progress.Pumps == 1) {
+      ASSERT_EQ(::truncate(Native(source).c_str(), chunk + 10), 0);
+    }
+  };
+
+  EXPECT_FALSE(
+      updater.CopyPackageFile(source, temp.Path("target.bin"), platform::TFileOpenMode::CreateNew));
+  const std::string size = std::to_string(chunk);
+  EXPECT_EQ(progress.Failures,
+            Strings{platform::SystemErrorMessage(ENODATA) + "\r\nТекущая позиция = " + size +
+                    "\r\nразмер текущего блока = " + size + "\r\nОбщий размер блока = " + size +
+                    "\r\nРазмер файла = " + std::to_string(chunk * 3)});
+  EXPECT_FALSE(platform::FileExists(temp.Path("target.bin")));
 }
 
 }  // namespace
