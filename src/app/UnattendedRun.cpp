@@ -44,12 +44,25 @@ int ExitCodeOf(TRunOutcome outcome) {
   return ecUpdated;
 }
 
+TRunOutcome OutcomeOf(const TfrmEasySetup& form) {
+  if (form.BreakInstall()) {
+    return TRunOutcome::RolledBack;
+  }
+  if (form.SmetaCommonFolder().empty()) {
+    return TRunOutcome::NothingChanged;
+  }
+  return form.Updater().Failed().empty() ? TRunOutcome::Updated : TRunOutcome::FilesFailed;
+}
+
 TRunOutcome RunUnattended(TfrmEasySetup& form, IEasySetupView& view,
                           const std::string& programFolder) {
   try {
     form.FormCreate();
   } catch (const THaltRequest&) {
     // The running client's guard: the wizard ends before it reads anything.
+    return TRunOutcome::NothingChanged;
+  } catch (const std::exception& error) {
+    view.ShowError(error.what());
     return TRunOutcome::NothingChanged;
   }
   if (!PackageFound(programFolder, view)) {
@@ -69,10 +82,7 @@ TRunOutcome RunUnattended(TfrmEasySetup& form, IEasySetupView& view,
     form.RestoreBackups();
     return TRunOutcome::RolledBack;
   }
-  if (form.SmetaCommonFolder().empty()) {
-    return TRunOutcome::NothingChanged;  // no client: the copy page said so and stopped
-  }
-  return form.Updater().Failed().empty() ? TRunOutcome::Updated : TRunOutcome::FilesFailed;
+  return OutcomeOf(form);
 }
 
 TRunResult DescribeRun(const TfrmEasySetup& form, const TRecordingView& recording,

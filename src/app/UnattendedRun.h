@@ -13,10 +13,13 @@ namespace kv::app {
 // The exit code the program ends with after a run with that outcome.
 int ExitCodeOf(TRunOutcome outcome);
 
+// How a wizard that has ended ended: a cancel rolled back, no client or no copy changed nothing.
+TRunOutcome OutcomeOf(const TfrmEasySetup& form);
+
 // Runs the wizard on view (the one the form was made with) from its creation to its end, as the
 // window would with the next button pressed on every page: settings.ini's preselections choose,
-// and the pages it hides count as theirs. A running client or a missing package change nothing;
-// an update that cannot complete is rolled back.
+// and the pages it hides count as theirs. A running client, a missing package or an error before
+// the update change nothing; an update that cannot complete is rolled back.
 TRunOutcome RunUnattended(TfrmEasySetup& form, IEasySetupView& view,
                           const std::string& programFolder);
 
