@@ -1,6 +1,7 @@
 #include "app/DataSourceRegistration.h"
 
 #include "common/Common.SysUtils.h"
+#include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
 #include "storage/Kv_SmetaStorage.WebDAV.h"
 #include "storage/Kv_Storage.FileSystemConnection.h"
@@ -20,7 +21,7 @@ void TDataSourceRegistration::AddOnlineService() {
   TConnectionsPool& pool = Pool();
   if (!pool.FindConnection(TKalvorSmetaRuSmetaStorage::TConnection::ClassInfo().ClassID())) {
     TKalvorSmetaRuSmetaStorage::AddConnectionToPool(pool);
-    FAdded = true;
+    FAdded.push_back(OnlineServiceCaption);
   }
 }
 
@@ -35,12 +36,12 @@ void TDataSourceRegistration::AddFolder(const std::string& path) {
   TConnectionsPool& pool = Pool();
   if (!pool.FindConnection(connection->ClassType().ClassID(), path)) {
     pool.AddConnection(std::move(connection), -1);
-    FAdded = true;
+    FAdded.push_back(path);
   }
 }
 
 void TDataSourceRegistration::Save() {
-  if (FAdded) {
+  if (!FAdded.empty()) {
     FPool->SaveToOptionsStorage();
   }
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "storage/Kv_Storage.ConnectionPool.h"
 
@@ -17,13 +18,15 @@ class TDataSourceRegistration {
   void AddFolder(const std::string& path);
   // Writes the pool back when a connection was added; the client's file is left alone otherwise.
   void Save();
+  // The data sources added, in order: each folder's path, the online service's caption.
+  const std::vector<std::string>& Added() const { return FAdded; }
 
  private:
   // The pool, loaded from the client's options storage when first needed.
   TConnectionsPool& Pool();
 
   std::unique_ptr<TConnectionsPool> FPool;
-  bool FAdded = false;
+  std::vector<std::string> FAdded;
 };
 
 }  // namespace kv::app

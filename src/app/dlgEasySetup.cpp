@@ -440,6 +440,7 @@ void TfrmEasySetup::RegisterConnections() {
     }
   }
   registration.Save();
+  FConnectionsMade = registration.Added();
 }
 
 void TfrmEasySetup::MergeExternalFileExts() {

@@ -78,6 +78,10 @@ class TfrmEasySetup {
   // The package entry list: every tree node's data is an index into it.
   const std::vector<TPackageEntry>& DataList() const { return FDataList; }
   const std::vector<std::string>& ShortCutList() const { return FLinks.Made(); }
+  // The data sources the done page added to the client's list.
+  const std::vector<std::string>& ConnectionsMade() const { return FConnectionsMade; }
+  // The last update's files that failed and the backups it could not put back.
+  const TUpdater& Updater() const { return FUpdater; }
   const std::vector<std::string>& AutoLinks() const { return FSettings.AutoLinks; }
   const std::vector<std::string>& AutoConnections() const { return FSettings.AutoConnections; }
   bool ShowLinksDialog() const { return FSettings.ShowLinksDialog; }
@@ -126,6 +130,7 @@ class TfrmEasySetup {
   std::vector<std::string> FLeftInBackup;
   std::vector<TPackageEntry> FDataList;
   TPackageSettings FSettings;
+  std::vector<std::string> FConnectionsMade;
 };
 
 }  // namespace kv::app
