@@ -11,6 +11,7 @@
 #include "common/Common.SysUtils.h"
 #include "platform/FileUse.h"
 #include "platform/Files.h"
+#include "platform/OSError.h"
 #include "platform/Text.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
 
@@ -164,7 +165,7 @@ TCheckReport CheckUpdate(const TPackage& package) {
 }
 
 std::string CheckReportText(const TCheckReport& report) {
-  std::string text = "Swiftkit " KV_VERSION_TEXT " dry run: nothing was written.\r\n";
+  std::string text = "Swiftkit " KV_VERSION_TEXT " dry run: nothing installed is changed.\r\n";
   if (report.ClientFound) {
     text += "Client: version " + report.ClientVersion + " in " + report.ClientFolder + "\r\n";
     text += "Client files go to:   " + report.Targets.Client + "\r\n";
@@ -279,6 +280,24 @@ std::string CheckReportJson(const TCheckReport& report) {
                          {"linkNames", linkNames},
                          {"exitCode", report.ExitCode()}};
   return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+int RunCheck(const TPackage& package, const std::string& resultFile,
+             const std::function<void(const std::string& text)>& show) {
+  const TCheckReport report = CheckUpdate(package);
+  std::string text = CheckReportText(report);
+  int exitCode = report.ExitCode();
+  if (!resultFile.empty()) {
+    try {
+      platform::WriteFileAtomically(resultFile, CheckReportJson(report));
+    } catch (const EOSError& error) {
+      text +=
+          "The result file " + resultFile + " could not be written: " + error.Message() + "\r\n";
+      exitCode = 2;
+    }
+  }
+  show(text);
+  return exitCode;
 }
 
 }  // namespace kv::app

@@ -3,6 +3,7 @@
 // in its way, found without writing anything.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,5 +80,11 @@ TCheckReport CheckUpdate(const TPackage& package);
 // The report for a person, line by line, and as one JSON document.
 std::string CheckReportText(const TCheckReport& report);
 std::string CheckReportJson(const TCheckReport& report);
+
+// The dry run as the command line asks for it: the report's text goes to show, and as JSON into
+// resultFile when one is named. Returns the report's exit code, or 2 when the result file cannot
+// be written (show then says why).
+int RunCheck(const TPackage& package, const std::string& resultFile,
+             const std::function<void(const std::string& text)>& show);
 
 }  // namespace kv::app

@@ -4,14 +4,18 @@
 
 #include <commctrl.h>
 
+#include "app/CommandLine.h"
+#include "app/UpdateCheck.h"
 #include "app/dlgEasySetup.h"
 #include "app/win32/Artwork.h"
 #include "app/win32/EasySetupControls.h"
 #include "app/win32/EasySetupWindow.h"
 #include "app/win32/ErrorReport.h"
 #include "common/Common.SysUtils.h"
+#include "platform/Shell.h"
 #include "platform/System.h"
 #include "platform/win32/Com.h"
+#include "platform/win32/Handles.h"
 
 namespace kv::app {
 namespace {
@@ -56,7 +60,41 @@ void BindEvents(TEasySetupWindow& window, TfrmEasySetup& form) {
   window.OnEndSession = [&form] { form.FormEndSession(); };
 }
 
+// Text for the person who started the program: on its standard output when it has one (a pipe
+// or a file), else on the console it was started from, else in a message box unless silent.
+void ShowText(const std::string& text, bool silent) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  platform::win32::unique_hfile console;
+  if ((!out || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    console.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+    out = console.get();
+  }
+  if (out && out != INVALID_HANDLE_VALUE) {
+    const std::wstring wide = platform::win32::Wide(text);
+    DWORD written = 0;
+    if (GetFileType(out) == FILE_TYPE_CHAR &&
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+      return;
+    }
+    if (WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+      return;
+    }
+  }
+  if (!silent) {
+    platform::CurrentMessageBoxes::Get().Show(platform::TWindowHandle::None, text, "Swiftkit", {});
+  }
+}
+
 int Run(HINSTANCE instance, int showCommand) {
+  const TCommandLine commandLine = ParseCommandLine(platform::CommandLineArgs());
+  if (commandLine.Check) {
+    return RunCheck(TPackage(ExtractFilePath(platform::ProgramFileName())), commandLine.ResultFile,
+                    [&commandLine](const std::string& text) {
+                      ShowText(text, commandLine.Mode == TRunMode::Silent);
+                    });
+  }
+
   const auto com = platform::win32::CoInitializeEx();
   const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
@@ -78,6 +116,9 @@ int Run(HINSTANCE instance, int showCommand) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   try {
     return kv::app::Run(instance, showCommand);
+  } catch (const kv::app::EBadArguments& error) {
+    kv::app::ShowText(error.Message() + "\r\n", false);
+    return kv::app::ecBadArguments;
   } catch (...) {
     kv::app::ShowException(nullptr);
     return 1;
