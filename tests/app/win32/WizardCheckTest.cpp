@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,7 +16,6 @@
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/win32/Handles.h"
-#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "support/Win32Fixtures.h"
 #include "support/Win32Registry.h"
@@ -34,6 +34,42 @@ const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Un
 void Write(const std::string& path, const std::string& bytes) {
   platform::ForceDirectories(ExtractFilePath(path));
   WriteFileBytes(path, bytes);
+}
+
+// Runs the program with its standard output and error going into outputFile, as a script that
+// redirects them; its exit code, -1 when it could not be started or did not end.
+int RunRedirected(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& outputFile) {
+  SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+  platform::win32::unique_hfile output(CreateFileW(Wide(outputFile).c_str(), GENERIC_WRITE,
+                                                   FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!output) {
+    return -1;
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output.get();
+  startup.hStdError = output.get();
+  std::wstring commandLine = L"\"" + Wide(program) + L"\"";
+  for (const std::string& arg : args) {
+    commandLine += L" \"" + Wide(arg) + L"\"";
+  }
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &started)) {
+    return -1;
+  }
+  const platform::win32::unique_handle process(started.hProcess);
+  const platform::win32::unique_handle thread(started.hThread);
+  DWORD exitCode = 0;
+  if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.get(), &exitCode)) {
+    TerminateProcess(process.get(), 1);
+    return -1;
+  }
+  return static_cast<int>(exitCode);
 }
 
 // Every file and folder below the folder with its bytes.
@@ -90,11 +126,19 @@ class WizardCheckTest : public testing::Test {
     return files;
   }
 
+  // Runs Swiftkit.exe; its exit code, and in Output what it printed.
+  int Run(const std::vector<std::string>& args) {
+    const std::string output = FTemp.Path("output.txt");
+    const int exitCode = RunRedirected(Folder() + "Swiftkit.exe", args, output);
+    Output = ReadFileBytes(output);
+    return exitCode;
+  }
+
   // Runs the dry run with a result file; the result, with the exit code.
-  json Check(int& exitCode) const {
+  json Check(int& exitCode) {
     const std::string result = FTemp.Path("result.json");
     platform::DeleteFile(result);
-    exitCode = RunProgram(Folder() + "Swiftkit.exe", {"/check", "/result:" + result});
+    exitCode = Run({"/check", "/result:" + result});
     return platform::FileExists(result) ? json::parse(ReadFileBytes(result)) : json();
   }
 
@@ -108,6 +152,7 @@ class WizardCheckTest : public testing::Test {
   std::vector<std::string> FRoots;
   std::unique_ptr<TTestRegistryKey> FClientKey;
   TTempFolder FTemp;
+  std::string Output;
 };
 
 // The file's action and size as the report gives them.
@@ -125,6 +170,9 @@ TEST_F(WizardCheckTest, BeforeAndAfterAnUpdateTheReportNamesEveryFileAndTouchesN
   int exitCode = -1;
   const json result = Check(exitCode);
   EXPECT_EQ(exitCode, 0) << result.dump(2);
+  EXPECT_NE(Output.find("Result: the update would go through cleanly (exit code 0)."),
+            std::string::npos)
+      << Output;
   EXPECT_EQ(InstalledState(), before);
   EXPECT_EQ(result["client"]["version"], "9.4.120.7");
   EXPECT_EQ(result["client"]["clientTarget"], FRoots[0]);
@@ -160,6 +208,7 @@ TEST_F(WizardCheckTest, AnInstalledFileHeldOpenIsNamed) {
   EXPECT_EQ(exitCode, 1) << result.dump(2);
   ASSERT_EQ(result["blocked"].size(), 1u) << result.dump(2);
   EXPECT_EQ(result["blocked"][0]["path"], held);
+  EXPECT_NE(Output.find("In use: " + held + ", held by "), std::string::npos) << Output;
   // What Wine's Restart Manager says of the holder, for the record.
   std::cout << "holders as the system names them: " << result["blocked"][0]["holders"].dump()
             << "\n";
@@ -180,17 +229,22 @@ TEST_F(WizardCheckTest, BadInputEndsWithItsCodeAndLeavesTheInstalledFilesAlone) 
   struct {
     std::vector<std::string> args;
     int exitCode;
+    std::string said;
   } const cases[] = {
-      {{"/check", "/result:" + FTemp.Path("no such folder\\result.json")}, 2},
-      {{"/check", "/bogus"}, 4},
-      {{"/check", "/check"}, 4},
-      {{"/check", "/result:"}, 4},
+      {{"/check", "/result:" + FTemp.Path("no such folder\\result.json")},
+       2,
+       "could not be written"},
+      {{"/check", "/bogus"}, 4, "/bogus"},
+      {{"/check", "/check"}, 4, "/check"},
+      {{"/check", "/result:"}, 4, "/result:"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RunProgram(Folder() + "Swiftkit.exe", c.args), c.exitCode) << c.args.back();
+    EXPECT_EQ(Run(c.args), c.exitCode) << c.args.back();
+    EXPECT_NE(Output.find(c.said), std::string::npos) << Output;
   }
   std::filesystem::remove_all(std::filesystem::path(Wide(Folder() + "SwiftkitData")));
-  EXPECT_EQ(RunProgram(Folder() + "Swiftkit.exe", {"/check"}), 2);
+  EXPECT_EQ(Run({"/check"}), 2);
+  EXPECT_NE(Output.find("Package: folder missing: "), std::string::npos) << Output;
   EXPECT_EQ(InstalledState(), before);
 }
 
