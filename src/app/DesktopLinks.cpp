@@ -37,10 +37,9 @@ bool IsDeviceName(std::string_view name) {
          base[3] >= '1' && base[3] <= '9';
 }
 
-// A shortcut name comes from the package, so it must stay one file inside the desktop folder:
-// characters a file name cannot hold (separators among them) become "_", blanks around it go,
-// and a name that is empty, only dots or a device's gets a leading "_".
-std::string SafeFileName(std::string_view name) {
+}  // namespace
+
+std::string SafeLinkName(std::string_view name) {
   std::string safe(Trim(name));
   std::replace_if(safe.begin(), safe.end(), IsForbiddenInFileName, '_');
   if (safe.find_first_not_of('.') == std::string::npos || IsDeviceName(safe)) {
@@ -48,8 +47,6 @@ std::string SafeFileName(std::string_view name) {
   }
   return safe;
 }
-
-}  // namespace
 
 bool IsUsableLinkName(std::string_view text) {
   return std::any_of(text.begin(), text.end(),
@@ -63,14 +60,14 @@ TDesktopLinks::TDesktopLinks(platform::IRegistry& registry,
 
 void TDesktopLinks::CreateDesktopLink(const std::string& target, const std::string& linkName) {
   const std::string desktop = DesktopFolder();
-  std::string name = SafeFileName(linkName);
+  std::string name = SafeLinkName(linkName);
   // A long name from the package is shortened so that the link file's path stays within what
   // the shell saves to.
   const size_t length = platform::Utf16Length(PathJoin(desktop, name + ".lnk"));
   if (length > kMaxLinkPathLength) {
     const size_t nameLength = platform::Utf16Length(name);
     const size_t excess = length - kMaxLinkPathLength;
-    name = SafeFileName(CutToUtf16Length(name, nameLength > excess ? nameLength - excess : 0));
+    name = SafeLinkName(CutToUtf16Length(name, nameLength > excess ? nameLength - excess : 0));
   }
   const std::string linkFile = PathJoin(desktop, name + ".lnk");
   FShellLinks.Create(linkFile, target, ExtractFilePath(target));

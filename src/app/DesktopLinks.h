@@ -17,6 +17,11 @@ namespace kv::app {
 // Whether the text names anything once separators, dots and blanks are set aside.
 bool IsUsableLinkName(std::string_view text);
 
+// A shortcut name from the package made one file name inside the desktop folder: characters a
+// file name cannot hold (separators among them) become "_", blanks around it go, and a name that
+// is empty, only dots or a device's gets a leading "_".
+std::string SafeLinkName(std::string_view name);
+
 class TDesktopLinks {
  public:
   TDesktopLinks(platform::IRegistry& registry, platform::ISpecialFolders& specialFolders,

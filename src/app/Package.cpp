@@ -48,7 +48,7 @@ std::string TPackage::TreeFolder(TPackageTree tree) const {
          (tree == TPackageTree::Document ? kDocumentTreeFolder : kClientTreeFolder);
 }
 
-TPackageSettings TPackage::ReadSettings() const {
+TPackageSettings TPackage::ReadSettings(std::vector<TDroppedSetting>* dropped) const {
   TPackageSettings result;
   const std::string settingsFile = FProgramFolder + kSettingsFileName;
   const std::string documentTree = TreeFolder(TPackageTree::Document);
@@ -59,17 +59,26 @@ TPackageSettings TPackage::ReadSettings() const {
   result.ShowLinksDialog = settings.ReadBool("links", "showdialog", true);
   result.ShowConnectionsDialog = settings.ReadBool("connections", "showdialog", true);
 
-  // Only the key names' order matters; "showdialog" is listed too and usually names nothing.
+  const auto drop = [dropped](const char* section, const std::string& key, const std::string& value,
+                              bool outsideTree) {
+    // "showdialog" is listed among the keys too; it is no selection.
+    if (dropped && !platform::SameTextLocale(key, "showdialog")) {
+      dropped->push_back({section, key, value, outsideTree});
+    }
+  };
+
+  // Only the key names' order matters.
   for (const std::string& key : settings.ReadSection("links")) {
     const std::string value = settings.ReadString("links", key, "");
     if (!CanNamePackageEntry(value)) {
-      continue;
-    }
-    if (platform::FileExists(documentTree + value)) {
+      drop("links", key, value, true);
+    } else if (platform::FileExists(documentTree + value)) {
       result.AutoLinks.push_back(value);
     } else if (platform::DirectoryExists(IncludeTrailingBackslash(documentTree + value))) {
       // A folder's node is matched with a trailing backslash.
       result.AutoLinks.push_back(IncludeTrailingBackslash(value));
+    } else {
+      drop("links", key, value, false);
     }
   }
 
@@ -81,8 +90,12 @@ TPackageSettings TPackage::ReadSettings() const {
     }
     // An empty value names the tree's own folder and matches no node.
     const std::string folder = value.empty() ? value : IncludeTrailingBackslash(value);
-    if (CanNamePackageEntry(folder) && platform::DirectoryExists(documentTree + folder)) {
+    if (!CanNamePackageEntry(folder)) {
+      drop("connections", key, value, true);
+    } else if (platform::DirectoryExists(documentTree + folder)) {
       result.AutoConnections.push_back(folder);
+    } else {
+      drop("connections", key, value, false);
     }
   }
 

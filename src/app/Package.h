@@ -42,6 +42,16 @@ struct TPackageSettings {
   std::string ExternalFileExts;
 };
 
+// A settings.ini entry that preselects nothing, and why.
+struct TDroppedSetting {
+  std::string Section;
+  std::string Key;
+  std::string Value;
+  // The value climbs out of the document tree or names a dotted entry the scan leaves out; else
+  // it names nothing the package holds.
+  bool OutsideTree;
+};
+
 class TPackage {
  public:
   // programFolder: the folder of the running executable, with a trailing backslash.
@@ -53,8 +63,9 @@ class TPackage {
     return TreeFolder(entry.Tree) + entry.Path;
   }
 
-  // settings.ini; all defaults when the file is missing.
-  TPackageSettings ReadSettings() const;
+  // settings.ini; all defaults when the file is missing. The entries of the links and connections
+  // sections that select nothing go to dropped when given.
+  TPackageSettings ReadSettings(std::vector<TDroppedSetting>* dropped = nullptr) const;
 
   // Every entry of the client tree, then of the document tree. A folder comes right before its
   // content; names beginning with "." (with their content) and shortcut-name files are no entries.

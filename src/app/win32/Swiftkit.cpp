@@ -16,6 +16,7 @@
 #include "app/RunResult.h"
 #include "app/UnattendedRun.h"
 #include "app/UnattendedView.h"
+#include "app/UpdateCheck.h"
 #include "app/dlgEasySetup.h"
 #include "app/win32/Artwork.h"
 #include "app/win32/Console.h"
@@ -46,6 +47,34 @@ void Tell(const std::string& text, bool silent) {
     platform::CurrentMessageBoxes::Get().Show(
         platform::TWindowHandle::None, text, win32::kEasySetupCaption,
         {platform::TMessageButtons::Ok, platform::TMessageIcon::Error});
+  }
+}
+
+// The dry run's report: on the standard output when the program has one (a pipe or a file, as a
+// script redirects it), else on the console it was started from, else in a message box unless
+// silent.
+void ShowReport(const std::string& text, bool silent) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  platform::win32::unique_hfile console;
+  if ((!out || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    console.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+    out = console.get();
+  }
+  if (out && out != INVALID_HANDLE_VALUE) {
+    const std::wstring wide = Wide(text);
+    DWORD written = 0;
+    if (GetFileType(out) == FILE_TYPE_CHAR &&
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+      return;
+    }
+    if (WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+      return;
+    }
+  }
+  if (!silent) {
+    platform::CurrentMessageBoxes::Get().Show(platform::TWindowHandle::None, text,
+                                              win32::kEasySetupCaption, {});
   }
 }
 
@@ -190,11 +219,10 @@ int Run(HINSTANCE instance, int showCommand) {
   const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
 
-  // The dry run (/check) goes here. Until it does, a run that was asked to write nothing must
-  // not update.
+  // The dry run writes nothing: its report goes to whoever started it.
   if (line.Check) {
-    Tell("Ключ /check не поддерживается.", silent);
-    return ecBadArguments;
+    return RunCheck(TPackage(ExtractFilePath(platform::ProgramFileName())), line.ResultFile,
+                    [silent](const std::string& text) { ShowReport(text, silent); });
   }
 
   TRunOutputs outputs;
