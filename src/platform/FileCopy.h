@@ -20,4 +20,9 @@ struct TCopyError {
 // copied.
 bool CopyFileBytes(IFileHandle& source, IFileHandle& target, int64_t count, TCopyError& error);
 
+// The same through a buffer of this thread's, for the backends: a source that ends early fails
+// with sourceEndedCode, the system's code for it.
+bool CopyThroughBuffer(IFileHandle& source, IFileHandle& target, int64_t count,
+                       uint32_t sourceEndedCode, TCopyError& error);
+
 }  // namespace kv::platform

@@ -154,39 +154,6 @@ class PosixFile final : public IFileHandle {
   posix::TOpenFileMark FMark;
 };
 
-// Copies count bytes from source's position to target's, a buffer at a time.
-bool CopyThroughBuffer(IFileHandle& source, IFileHandle& target, int64_t count, TCopyError& error) {
-  constexpr int64_t kBufferBytes = 1024 * 1024;
-  // Kept for the thread's next copy: memory stays flat, and no allocation per call.
-  thread_local std::vector<char> buffer;
-  if (std::ssize(buffer) < std::min(count, kBufferBytes)) {
-    buffer.resize(static_cast<size_t>(std::min(count, kBufferBytes)));
-  }
-  while (count > 0) {
-    const int64_t length = std::min(count, std::ssize(buffer));
-    int64_t read = 0;
-    try {
-      read = source.Read(buffer.data(), length);
-    } catch (const EOSError& e) {
-      error = {e.ErrorCode(), true};
-      return false;
-    }
-    if (read < length) {
-      // The source ended before the bytes it was to give: another program cut it.
-      error = {ENODATA, true};
-      return false;
-    }
-    try {
-      target.Write(buffer.data(), length);
-    } catch (const EOSError& e) {
-      error = {e.ErrorCode(), false};
-      return false;
-    }
-    count -= length;
-  }
-  return true;
-}
-
 // The files this process holds open, once per descriptor.
 struct TOpenFiles {
   std::mutex Lock;
@@ -301,7 +268,7 @@ bool CopyFileBytes(IFileHandle& source, IFileHandle& target, int64_t count, TCop
     }
     count -= copied;
   }
-  return CopyThroughBuffer(source, target, count, error);
+  return CopyThroughBuffer(source, target, count, ENODATA, error);
 }
 
 bool RemoveDir(const std::string& path) {

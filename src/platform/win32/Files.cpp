@@ -203,35 +203,7 @@ bool DeleteFileInSteps(const std::string& path, int64_t stepBytes,
 }
 
 bool CopyFileBytes(IFileHandle& source, IFileHandle& target, int64_t count, TCopyError& error) {
-  constexpr int64_t kBufferBytes = 1024 * 1024;
-  // Kept for the thread's next copy: memory stays flat, and no allocation per call.
-  thread_local std::vector<char> buffer;
-  if (std::ssize(buffer) < std::min(count, kBufferBytes)) {
-    buffer.resize(static_cast<size_t>(std::min(count, kBufferBytes)));
-  }
-  while (count > 0) {
-    const int64_t length = std::min(count, std::ssize(buffer));
-    int64_t read = 0;
-    try {
-      read = source.Read(buffer.data(), length);
-    } catch (const EOSError& e) {
-      error = {e.ErrorCode(), true};
-      return false;
-    }
-    if (read < length) {
-      // The source ended before the bytes it was to give: another program cut it.
-      error = {ERROR_HANDLE_EOF, true};
-      return false;
-    }
-    try {
-      target.Write(buffer.data(), length);
-    } catch (const EOSError& e) {
-      error = {e.ErrorCode(), false};
-      return false;
-    }
-    count -= length;
-  }
-  return true;
+  return CopyThroughBuffer(source, target, count, ERROR_HANDLE_EOF, error);
 }
 
 bool RemoveDir(const std::string& path) {
