@@ -1,8 +1,9 @@
 #pragma once
 // kvtool's commands: "uri" takes an address apart, "get" downloads, "ls" lists a WebDAV
-// collection, "docs" shows a document storage or reads a document of it, "sdb" lists a database
-// container or extracts an item, "bases" lists the installed client's normative bases and "base"
-// describes one; each prints text, or with --json one JSON document.
+// collection, "docs" shows a document storage or reads a document of it, "settings" loads the
+// online service's settings, "sdb" lists a database container or extracts an item, "bases" lists
+// the installed client's normative bases and "base" describes one; each prints text, or with
+// --json one JSON document.
 
 #include <ostream>
 #include <string>
