@@ -20,6 +20,7 @@
 #include "net/Kv_KalvorSmetaRuSettings.h"
 #include "platform/Files.h"
 #include "support/ReplacedFiles.h"
+#include "support/StandInClient.h"
 #include "support/TempFolder.h"
 #include "support/Win32Fixtures.h"
 #include "support/Win32Registry.h"
@@ -32,7 +33,6 @@ using platform::win32::Wide;
 using Strings = std::vector<std::string>;
 
 const std::string kOwnFolder = "SwiftkitTest";
-const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kLinkName = "Документы SwiftkitTest";
 // A replaced client file, an added one, and a document folder with a sample, preselected for a
 // shortcut and as a data source next to the online service.
@@ -115,16 +115,8 @@ class SwiftkitTest : public testing::Test {
     RemoveLeftovers();
     FCleanUp = true;
 
-    platform::ForceDirectories(Folder());
-    ASSERT_TRUE(CopyFileW(Wide(FixtureFolder() + "Swiftkit.exe").c_str(),
-                          Wide(Folder() + "Swiftkit.exe").c_str(), FALSE));
     const std::string location = FTemp.Path("Калвор\\");
-    platform::ForceDirectories(location + "Client");
-    ASSERT_TRUE(CopyFileW(Wide(FixtureFolder() + "StandInClient.exe").c_str(),
-                          Wide(location + "Client\\Kvsmeta.exe").c_str(), FALSE));
-    FClientKey =
-        std::make_unique<TTestRegistryKey>(kUninstall + client.RegistryKey(), KEY_WOW64_32KEY);
-    FClientKey->SetString("InstallLocation", location);
+    ASSERT_NO_FATAL_FAILURE(InstallWizardAndStandInClient(Folder(), location, FClientKey));
 
     Write(Source(0, kReplaced), "new a");
     Write(FRoots[0] + kReplaced, "old a");

@@ -16,8 +16,8 @@
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/win32/Handles.h"
+#include "support/StandInClient.h"
 #include "support/TempFolder.h"
-#include "support/Win32Fixtures.h"
 #include "support/Win32Registry.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
 
@@ -29,7 +29,6 @@ using platform::win32::Wide;
 
 // The folder the package's files go to in both target roots: the test's own, removed after.
 const std::string kOwnFolder = "WizardCheckTest";
-const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 void Write(const std::string& path, const std::string& bytes) {
   platform::ForceDirectories(ExtractFilePath(path));
@@ -90,16 +89,8 @@ class WizardCheckTest : public testing::Test {
     const auto& client = TSmeta9Information32::ClassInfo();
     FRoots = {client.CommonDataFolder(), client.MyFolderRoot()};
     RemoveOwnFolders();
-    platform::ForceDirectories(Folder());
-    ASSERT_TRUE(CopyFileW(Wide(FixtureFolder() + "Swiftkit.exe").c_str(),
-                          Wide(Folder() + "Swiftkit.exe").c_str(), FALSE));
     const std::string location = FTemp.Path("Калвор\\");
-    platform::ForceDirectories(location + "Client");
-    ASSERT_TRUE(CopyFileW(Wide(FixtureFolder() + "StandInClient.exe").c_str(),
-                          Wide(location + "Client\\Kvsmeta.exe").c_str(), FALSE));
-    FClientKey =
-        std::make_unique<TTestRegistryKey>(kUninstall + client.RegistryKey(), KEY_WOW64_32KEY);
-    FClientKey->SetString("InstallLocation", location);
+    ASSERT_NO_FATAL_FAILURE(InstallWizardAndStandInClient(Folder(), location, FClientKey));
 
     Write(Folder() + "SwiftkitData\\Client\\" + kOwnFolder + "\\conf.dat", "new conf");
     Write(Folder() + "SwiftkitData\\Client\\" + kOwnFolder + "\\added.dat", "added");

@@ -18,8 +18,8 @@
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "support/ReplacedFiles.h"
+#include "support/StandInClient.h"
 #include "support/TempFolder.h"
-#include "support/Win32Fixtures.h"
 #include "support/Win32Registry.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
 
@@ -31,7 +31,6 @@ using platform::win32::Wide;
 
 // The folder the package's files go to in both target roots: the test's own, removed after.
 const std::string kOwnFolder = "WizardEndTest";
-const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kBig = kOwnFolder + "\\Большой\\big.bin";
 // Large enough that its copy takes seconds under Wine.
 constexpr LONGLONG kBigSize = 500LL * 1024 * 1024;
@@ -78,16 +77,8 @@ class WizardEndTest : public testing::Test {
     RemoveLeftovers();
     FCleanUp = true;
 
-    platform::ForceDirectories(Folder());
-    ASSERT_TRUE(CopyFileW(Wide(FixtureFolder() + "Swiftkit.exe").c_str(),
-                          Wide(Folder() + "Swiftkit.exe").c_str(), FALSE));
     const std::string location = FTemp.Path("Калвор\\");
-    platform::ForceDirectories(location + "Client");
-    ASSERT_TRUE(CopyFileW(Wide(FixtureFolder() + "StandInClient.exe").c_str(),
-                          Wide(location + "Client\\Kvsmeta.exe").c_str(), FALSE));
-    FClientKey =
-        std::make_unique<TTestRegistryKey>(kUninstall + client.RegistryKey(), KEY_WOW64_32KEY);
-    FClientKey->SetString("InstallLocation", location);
+    ASSERT_NO_FATAL_FAILURE(InstallWizardAndStandInClient(Folder(), location, FClientKey));
 
     // The client tree is copied first: its files are replaced before the large one starts.
     FReplaced = {
