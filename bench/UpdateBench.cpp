@@ -225,8 +225,18 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+// The middle of the times, the mean of the two middle ones for an even count.
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  const size_t middle = times.size() / 2;
+  return times.size() % 2 != 0 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+}
+
 // Runs the update and the copy tool in turns, into empty targets or over a full copy of the
-// package (every file then goes to the backup first).
+// package (every file then goes to the backup first). Both write into the same target folders, set
+// up the same way just before, and take turns at going first: what the file system and the
+// machine's memory carry over from one run to the next (inodes just freed, memory just given
+// back) weighs on both alike.
 void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFile>& files,
                          int rounds) {
   int64_t total = 0;
@@ -238,8 +248,6 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
   platform::TScopedCurrent<platform::IFileIcons> icons(
       platform::TCurrent<platform::IFileIcons>::Default());
   WritePackage(world, files);
-  const std::string clientCopy = world.Temp.Path("copy-client\\");
-  const std::string documentCopy = world.Temp.Path("copy-documents\\");
 
   // Into empty targets the update keeps pace with the system's tool (a little more under Wine,
   // whose own tool runs natively); the backups, moves, add almost nothing to that.
@@ -249,20 +257,20 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
     std::cout << title << ": " << files.size() << " files, " << Fixed(double(total) / kMiB, 1)
               << " MiB, " << (backups ? "every file replaced (backups made)" : "into empty targets")
               << '\n';
-    const auto prepare = [&](const std::string& clientTarget, const std::string& documentTarget) {
-      Empty(clientTarget);
-      Empty(documentTarget);
+    const auto prepare = [&] {
+      Empty(world.CommonDataFolder);
+      Empty(world.MyFolderRoot);
       if (backups) {
-        CopyTree(world.ClientTree, clientTarget);
-        CopyTree(world.DocumentTree, documentTarget);
+        CopyTree(world.ClientTree, world.CommonDataFolder);
+        CopyTree(world.DocumentTree, world.MyFolderRoot);
       }
     };
     // The first copy only brings the package into the cache for both.
-    prepare(clientCopy, documentCopy);
-    RunCopyTool(world, clientCopy, documentCopy);
+    prepare();
+    RunCopyTool(world, world.CommonDataFolder, world.MyFolderRoot);
 
-    double bestUpdate = 1e9;
-    double bestTool = 1e9;
+    std::vector<double> updates;
+    std::vector<double> tools;
     uint64_t peak = 0;
     Clock::duration longestGap{};
     std::string gapAfter;
@@ -270,29 +278,43 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
     int64_t pumps = 0;
     int failures = 0;
     for (int round = 1; round <= rounds; ++round) {
-      prepare(world.CommonDataFolder, world.MyFolderRoot);
-      TCopyRun run;
-      RunUpdate(world, run);
-      prepare(clientCopy, documentCopy);
-      const double tool = RunCopyTool(world, clientCopy, documentCopy);
-      std::cout << "  round " << round << ": update " << Fixed(run.Seconds, 2) << " s, "
-                << CopyToolName() << ' ' << Fixed(tool, 2) << " s\n";
-      bestUpdate = std::min(bestUpdate, run.Seconds);
-      bestTool = std::min(bestTool, tool);
-      peak = std::max(peak, run.PeakBytes);
-      if (run.View.LongestGap > longestGap) {
-        longestGap = run.View.LongestGap;
-        gapAfter = run.View.GapAfter;
+      const auto update = [&] {
+        prepare();
+        TCopyRun run;
+        RunUpdate(world, run);
+        updates.push_back(run.Seconds);
+        peak = std::max(peak, run.PeakBytes);
+        if (run.View.LongestGap > longestGap) {
+          longestGap = run.View.LongestGap;
+          gapAfter = run.View.GapAfter;
+        }
+        beforeFirstPump = std::max(beforeFirstPump, run.View.BeforeFirstPump);
+        pumps = run.View.Pumps;
+        failures += run.View.Failures;
+      };
+      const auto tool = [&] {
+        prepare();
+        tools.push_back(RunCopyTool(world, world.CommonDataFolder, world.MyFolderRoot));
+      };
+      if (round % 2 != 0) {
+        update();
+        tool();
+      } else {
+        tool();
+        update();
       }
-      beforeFirstPump = std::max(beforeFirstPump, run.View.BeforeFirstPump);
-      pumps = run.View.Pumps;
-      failures += run.View.Failures;
+      std::cout << "  round " << round << ": update " << Fixed(updates.back(), 2) << " s, "
+                << CopyToolName() << ' ' << Fixed(tools.back(), 2) << " s"
+                << (round % 2 != 0 ? "" : " (the tool first)") << '\n';
     }
-    std::cout << "  ratio to " << CopyToolName()
-              << " (best of each): " << Fixed(bestUpdate / bestTool, 2);
+    const double bestUpdate = *std::min_element(updates.begin(), updates.end());
+    const double bestTool = *std::min_element(tools.begin(), tools.end());
+    std::cout << "  ratio to " << CopyToolName() << ": best of each "
+              << Fixed(bestUpdate / bestTool, 2) << ", median of each "
+              << Fixed(Median(updates) / Median(tools), 2);
     if (backups) {
-      std::cout << "; to the update into empty targets: " << Fixed(bestUpdate / bestIntoEmpty, 2)
-                << " (target at most 1.10)\n";
+      std::cout << "; best to the update into empty targets: "
+                << Fixed(bestUpdate / bestIntoEmpty, 2) << " (target at most 1.10)\n";
     } else {
       std::cout << " (target at most " << Fixed(allowedRatio, 2) << ")\n";
       bestIntoEmpty = bestUpdate;
@@ -352,7 +374,7 @@ void MeasureScan(int folders, int filesPerFolder) {
 int Run(const std::vector<std::string>& args) {
   InitializeAsTheWizard();
   bool quick = false;
-  int rounds = 2;
+  int rounds = 4;
   std::string only;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--quick") {
