@@ -13,9 +13,12 @@ void InitializeAsTheWizard();
 // own tool: "cp -r" on Linux, "xcopy" on Windows. Raises when the tool fails.
 void CopyTree(const std::string& source, const std::string& target);
 const char* CopyToolName();
-// Writes the dirty file pages out, so that one run's writes do not slow the next.
-void FlushFileSystem();
-// The peak resident memory since the last reset; 0 when the system does not say.
+// Writes the dirty file pages below folder out (natively, of the whole system), so that one run's
+// writes do not slow the next.
+void FlushFileSystem(const std::string& folder);
+// The resident memory now, and its peak since the last reset (where the system cannot reset it,
+// since the process began); 0 when the system does not say.
+uint64_t ResidentMemoryBytes();
 void ResetPeakMemory();
 uint64_t PeakMemoryBytes();
 // The process's open handles as the system counts them, for a before-and-after look.

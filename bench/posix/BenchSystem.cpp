@@ -45,7 +45,7 @@ const char* CopyToolName() {
   return "cp -r";
 }
 
-void FlushFileSystem() {
+void FlushFileSystem(const std::string&) {
   ::sync();
 }
 
@@ -54,15 +54,28 @@ void ResetPeakMemory() {
   std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-uint64_t PeakMemoryBytes() {
+namespace {
+
+// A size in kB from the process's status, such as "VmHWM:".
+uint64_t StatusBytes(const std::string& key) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.starts_with("VmHWM:")) {
-      return std::stoull(line.substr(6)) * 1024;
+    if (line.starts_with(key)) {
+      return std::stoull(line.substr(key.size())) * 1024;
     }
   }
   return 0;
+}
+
+}  // namespace
+
+uint64_t ResidentMemoryBytes() {
+  return StatusBytes("VmRSS:");
+}
+
+uint64_t PeakMemoryBytes() {
+  return StatusBytes("VmHWM:");
 }
 
 std::string ResourceCounts() {

@@ -4,6 +4,7 @@
 
 #include <psapi.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace kv::bench {
@@ -36,18 +37,45 @@ const char* CopyToolName() {
   return "xcopy";
 }
 
-// Each file is closed after its copy; the cache writes it out on its own.
-void FlushFileSystem() {}
+// Without the rights to flush a whole volume, each file on its own.
+void FlushFileSystem(const std::string& folder) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(
+           platform::win32::Wide(folder),
+           std::filesystem::directory_options::skip_permission_denied)) {
+    if (!entry.is_regular_file()) {
+      continue;
+    }
+    const platform::win32::unique_hfile file(CreateFileW(
+        entry.path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      FlushFileBuffers(file.get());
+    }
+  }
+}
+
+namespace {
+
+PROCESS_MEMORY_COUNTERS MemoryCounters() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    return {};
+  }
+  return counters;
+}
+
+}  // namespace
+
+uint64_t ResidentMemoryBytes() {
+  return MemoryCounters().WorkingSetSize;
+}
 
 // The peak working set cannot be reset: each case reports the peak so far.
 void ResetPeakMemory() {}
 
 uint64_t PeakMemoryBytes() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)
-             ? counters.PeakWorkingSetSize
-             : 0;
+  return MemoryCounters().PeakWorkingSetSize;
 }
 
 std::string ResourceCounts() {
