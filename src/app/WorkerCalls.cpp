@@ -1,43 +1,62 @@
 #include "app/WorkerCalls.h"
 
+#include <exception>
+
 namespace kv::app {
 
 TWorkerCalls::TWorkerCalls(std::function<void()> pump, std::chrono::milliseconds interval)
     : FPump(std::move(pump)), FInterval(interval) {}
 
 TWorkerCalls::~TWorkerCalls() {
-  {
-    const std::lock_guard lock(FLock);
-    FStop = true;
-  }
-  FWake.notify_one();
   if (FThread.joinable()) {
+    FStop = true;
+    FHanded.Raise();
     FThread.join();
   }
 }
 
-void TWorkerCalls::Hand(std::function<void()> job) {
-  {
-    const std::lock_guard lock(FLock);
-    FJob = std::move(job);
-  }
+void TWorkerCalls::RunOnWorker(const std::function<void()>& job) {
+  std::exception_ptr error;
+  FJob = [&] {
+    try {
+      job();
+    } catch (...) {
+      error = std::current_exception();
+    }
+  };
   if (!FThread.joinable()) {
     FThread = std::thread(&TWorkerCalls::Work, this);
   }
-  FWake.notify_one();
+  FHanded.Raise();
+  FBusy = true;
+  while (FDone.WaitPast(FCallsDone, FInterval) == FCallsDone) {
+    try {
+      FPump();
+    } catch (...) {
+      // The job refers to this frame: the worker must be done with it first.
+      FDone.WaitPast(FCallsDone);
+      ++FCallsDone;
+      FBusy = false;
+      FJob = nullptr;
+      throw;
+    }
+  }
+  ++FCallsDone;
+  FBusy = false;
+  FJob = nullptr;
+  if (error) {
+    std::rethrow_exception(error);
+  }
 }
 
 void TWorkerCalls::Work() {
-  std::unique_lock lock(FLock);
-  for (;;) {
-    FWake.wait(lock, [this] { return FJob || FStop; });
-    if (!FJob) {
+  for (uint64_t handed = 0;;) {
+    handed = FHanded.WaitPast(handed);
+    if (FStop) {
       return;
     }
-    const std::function<void()> job = std::exchange(FJob, nullptr);
-    lock.unlock();
-    job();
-    lock.lock();
+    FJob();
+    FDone.Raise();
   }
 }
 

@@ -5,13 +5,13 @@
 // and each returns only when it is done.
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <future>
-#include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
+
+#include "platform/ThreadSignal.h"
 
 namespace kv::app {
 
@@ -27,38 +27,34 @@ class TWorkerCalls {
   // from the pump while another is under way runs on the calling thread.
   template <class Call>
   std::invoke_result_t<Call&> Run(Call&& call) {
+    using TResult = std::invoke_result_t<Call&>;
     if (FBusy) {
       return call();
     }
-    std::packaged_task<std::invoke_result_t<Call&>()> task(std::forward<Call>(call));
-    auto done = task.get_future();
-    Hand([&task] { task(); });
-    FBusy = true;
-    while (done.wait_for(FInterval) != std::future_status::ready) {
-      try {
-        FPump();
-      } catch (...) {
-        // The task lives in this frame: the worker must be done with it first.
-        done.wait();
-        FBusy = false;
-        throw;
-      }
+    if constexpr (std::is_void_v<TResult>) {
+      RunOnWorker([&] { call(); });
+    } else {
+      std::optional<TResult> result;
+      RunOnWorker([&] { result.emplace(call()); });
+      return std::move(*result);
     }
-    FBusy = false;
-    return done.get();
   }
 
  private:
-  void Hand(std::function<void()> job);
+  // Hands job to the worker and pumps until it is done; raises what job raised.
+  void RunOnWorker(const std::function<void()>& job);
   void Work();
 
   std::function<void()> FPump;
   std::chrono::milliseconds FInterval;
   bool FBusy = false;
-  std::mutex FLock;
-  std::condition_variable FWake;
+  // The job handed over, and the calls handed and done so far: the worker waits for the first
+  // count to grow, the caller for the second. Both counts order what each thread wrote before.
   std::function<void()> FJob;
   bool FStop = false;
+  platform::TThreadSignal FHanded;
+  platform::TThreadSignal FDone;
+  uint64_t FCallsDone = 0;
   // Started with the first call.
   std::thread FThread;
 };
