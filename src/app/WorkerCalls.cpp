@@ -29,21 +29,23 @@ void TWorkerCalls::RunOnWorker(const std::function<void()>& job) {
   }
   FHanded.Raise();
   FBusy = true;
+  std::exception_ptr pumpError;
   while (FDone.WaitPast(FCallsDone, FInterval) == FCallsDone) {
     try {
       FPump();
     } catch (...) {
       // The job refers to this frame: the worker must be done with it first.
+      pumpError = std::current_exception();
       FDone.WaitPast(FCallsDone);
-      ++FCallsDone;
-      FBusy = false;
-      FJob = nullptr;
-      throw;
+      break;
     }
   }
   ++FCallsDone;
   FBusy = false;
   FJob = nullptr;
+  if (pumpError) {
+    std::rethrow_exception(pumpError);
+  }
   if (error) {
     std::rethrow_exception(error);
   }

@@ -5,6 +5,7 @@
 // and each returns only when it is done.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <thread>
