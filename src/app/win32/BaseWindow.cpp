@@ -12,6 +12,16 @@ constexpr UINT_PTR kSubclassId = 1;
 
 }  // namespace
 
+RECT TBaseWindow::CenteredOnScreen(DWORD style, int clientWidth, int clientHeight) {
+  RECT frame{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, 0);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  return {left, top, left + width, top + height};
+}
+
 void TBaseWindow::RegisterWindowClass(const wchar_t* className, UINT style) {
   WNDCLASSEXW windowClass{sizeof(windowClass)};
   windowClass.style = style;

@@ -22,6 +22,9 @@ class TBaseWindow {
   // (its child controls, their fonts) calls Destroy first.
   virtual ~TBaseWindow() = default;
 
+  // The bounds of a window of style whose client area is clientWidth by clientHeight, centred on
+  // the screen.
+  static RECT CenteredOnScreen(DWORD style, int clientWidth, int clientHeight);
   // Registers a window class whose windows are bound through Create.
   static void RegisterWindowClass(const wchar_t* className, UINT style);
   // Creates a window of a class registered here, bound to this object; raises EOSError when the

@@ -149,14 +149,8 @@ TEasySetupWindow::TEasySetupWindow(TEasySetupArtwork artwork)
   RegisterWindowClass(kImageClass, CS_DBLCLKS);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT frame{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, 0);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   Create(kEasySetupWindowClass, Wide(kEasySetupCaption).c_str(), 0, style,
-         {left, top, left + width, top + height}, nullptr, 0);
+         CenteredOnScreen(style, kClientWidth, kClientHeight), nullptr, 0);
   try {
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FArtwork.Icon.get()));
     SendMessageW(Window(), WM_SETICON, ICON_SMALL,

@@ -30,14 +30,8 @@ TProgressView::TWindow::TWindow() {
   RegisterWindowClass(kProgressWindowClass, 0);
   // A caption without the system menu: nothing to press, nothing to close.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-  RECT frame{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, 0);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   Create(kProgressWindowClass, Wide(win32::kEasySetupCaption).c_str(), 0, style,
-         {left, top, left + width, top + height}, nullptr, 0);
+         CenteredOnScreen(style, kClientWidth, kClientHeight), nullptr, 0);
   FStatus = CreateChild(Handle(), WC_STATICW, SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS, kMargin);
   SendMessageW(FStatus, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                FALSE);

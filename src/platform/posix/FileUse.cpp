@@ -2,18 +2,12 @@
 
 #include <sys/statvfs.h>
 
-#include <algorithm>
-
 #include "platform/posix/Posix.h"
 
 namespace kv::platform {
 namespace {
 
-std::string Native(const std::string& path) {
-  std::string result = path;
-  std::replace(result.begin(), result.end(), '\\', '/');
-  return result;
-}
+using posix::Native;
 
 // Linux lets a file be renamed and written whoever holds it; only this process's own open files
 // refuse, as they would on Windows. Which program holds a file, Linux does not say here.

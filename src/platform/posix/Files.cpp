@@ -25,12 +25,7 @@
 namespace kv::platform {
 namespace {
 
-// The library's paths use Windows backslashes; here they are the Linux separator.
-std::string Native(const std::string& path) {
-  std::string result = path;
-  std::replace(result.begin(), result.end(), '\\', '/');
-  return result;
-}
+using posix::Native;
 
 [[noreturn]] void RaiseErrno(const std::string& path) {
   throw OSError(static_cast<uint32_t>(errno), path);
@@ -184,6 +179,11 @@ posix::TOpenFileMark::~TOpenFileMark() {
   if (const auto it = files.Ids.find({FDevice, FInode}); it != files.Ids.end()) {
     files.Ids.erase(it);
   }
+}
+
+std::string posix::Native(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
 }
 
 bool posix::IsOpenInProcess(const std::string& nativePath) {

@@ -10,6 +10,9 @@
 
 namespace kv::platform::posix {
 
+// The library's paths use Windows backslashes; here they are the Linux separator.
+std::string Native(std::string path);
+
 // A time as an OLE Automation date in local time.
 TDateTime ToLocalDateTime(std::time_t time);
 

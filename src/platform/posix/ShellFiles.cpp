@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 
@@ -19,10 +18,7 @@
 namespace kv::platform {
 namespace {
 
-std::string Native(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
+using posix::Native;
 
 // One list standing in for the shared one: it only counts the icons added to it.
 class PosixFileIcons final : public IFileIcons {

@@ -53,30 +53,6 @@ const std::string kConnections =
     "</Options>\r\n";
 constexpr LONGLONG kBigSize = 500LL * 1024 * 1024;
 
-std::set<std::string> Subfolders(const std::string& folder) {
-  std::set<std::string> names;
-  if (!platform::DirectoryExists(folder)) {
-    return names;
-  }
-  for (const platform::TFileEntry& entry : platform::FindFiles(folder, "*.*")) {
-    if (entry.IsDirectory && entry.Name != "." && entry.Name != "..") {
-      names.insert(entry.Name);
-    }
-  }
-  return names;
-}
-
-std::string DesktopFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD size = sizeof(buffer);
-  if (RegGetValueW(HKEY_CURRENT_USER,
-                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                   L"Desktop", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
-    return "";
-  }
-  return platform::win32::Narrow(buffer);
-}
-
 // The log's lines without their time stamps; every line must end with its line break.
 Strings LogLines(const std::string& text) {
   Strings lines;

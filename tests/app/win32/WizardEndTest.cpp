@@ -20,6 +20,7 @@
 #include "support/ReplacedFiles.h"
 #include "support/StandInClient.h"
 #include "support/TempFolder.h"
+#include "support/Win32Fixtures.h"
 #include "support/Win32Registry.h"
 #include "sysinfo/SysInfo.Core.Smeta9.h"
 
@@ -34,17 +35,6 @@ const std::string kOwnFolder = "WizardEndTest";
 const std::string kBig = kOwnFolder + "\\Большой\\big.bin";
 // Large enough that its copy takes seconds under Wine.
 constexpr LONGLONG kBigSize = 500LL * 1024 * 1024;
-
-// The names of the folders inside folder.
-std::set<std::string> Subfolders(const std::string& folder) {
-  std::set<std::string> names;
-  for (const platform::TFileEntry& entry : platform::FindFiles(folder, "*")) {
-    if (entry.IsDirectory) {
-      names.insert(entry.Name);
-    }
-  }
-  return names;
-}
 
 // A file of size bytes: head, then zeros, made quickly by extending it.
 void WriteSized(const std::string& path, const std::string& head, LONGLONG size) {

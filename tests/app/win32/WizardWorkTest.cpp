@@ -122,32 +122,6 @@ std::string WithoutBackslash(const std::string& path) {
   return path.ends_with('\\') ? path.substr(0, path.size() - 1) : path;
 }
 
-// The names of the folders inside folder.
-std::set<std::string> Subfolders(const std::string& folder) {
-  std::set<std::string> names;
-  if (!platform::DirectoryExists(folder)) {
-    return names;
-  }
-  for (const platform::TFileEntry& entry : platform::FindFiles(folder, "*.*")) {
-    if (entry.IsDirectory && entry.Name != "." && entry.Name != "..") {
-      names.insert(entry.Name);
-    }
-  }
-  return names;
-}
-
-// The current user's desktop folder as the shell records it.
-std::string DesktopFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD size = sizeof(buffer);
-  if (RegGetValueW(HKEY_CURRENT_USER,
-                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                   L"Desktop", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) {
-    return "";
-  }
-  return platform::win32::Narrow(buffer);
-}
-
 // A shell link's target and working folder, read back through the shell.
 struct TLink {
   std::string Path;
