@@ -11,7 +11,9 @@ namespace kv::platform {
 
 bool CopyThroughBuffer(IFileHandle& source, IFileHandle& target, int64_t count,
                        uint32_t sourceEndedCode, TCopyError& error) {
-  constexpr int64_t kBufferBytes = 1024 * 1024;
+  // Small enough to stay in the processor's cache between the read and the write: a buffer of
+  // the cache's size makes the copy two to three times slower (1 MiB against 64-256 KiB).
+  constexpr int64_t kBufferBytes = 128 * 1024;
   // Kept for the thread's next copy: memory stays flat, and no allocation per call.
   thread_local std::vector<char> buffer;
   if (std::ssize(buffer) < std::min(count, kBufferBytes)) {
