@@ -33,13 +33,20 @@ using TTreeNode = struct TTreeNodeHandle*;
 // get it too.
 using TOnCheckEvent = std::function<void(TTreeNode node, bool& newState, bool& applyForSubNodes)>;
 
+// The image of a node added with kImageWhenShown, asked for when the node is first drawn.
+using TOnGetImageIndex = std::function<int(TTreeNode node)>;
+// The image index that asks the image event when the node is first drawn: the shell's icon of a
+// program takes it a while to find, and most nodes are never seen.
+constexpr int kImageWhenShown = -2;
+
 // The check-box tree of the shortcut and data-source pages.
 class ICheckedTree {
  public:
   virtual ~ICheckedTree() = default;
 
   // A new node as the first or last child of parent (of the root level when parent is null);
-  // imageIndex indexes the shared system small-icon list, data is the node's number.
+  // imageIndex indexes the shared system small-icon list (or is kImageWhenShown), data is the
+  // node's number.
   virtual TTreeNode AddChildFirst(TTreeNode parent, const std::string& text, int imageIndex,
                                   int data) = 0;
   virtual TTreeNode AddChild(TTreeNode parent, const std::string& text, int imageIndex,
@@ -67,6 +74,7 @@ class ICheckedTree {
   virtual void SetOnCheck(TOnCheckEvent handler) = 0;
   // Draws the nodes' icons from this image list.
   virtual void SetImageList(platform::TImageListHandle imageList) = 0;
+  virtual void SetOnGetImageIndex(TOnGetImageIndex handler) = 0;
 };
 
 // The wizard's window, in the wizard's terms.

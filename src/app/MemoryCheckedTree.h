@@ -30,6 +30,7 @@ class TMemoryCheckedTree final : public ICheckedTree {
   void SetCheckBox(bool) override {}
   void SetOnCheck(TOnCheckEvent) override {}
   void SetImageList(platform::TImageListHandle) override {}
+  void SetOnGetImageIndex(TOnGetImageIndex) override {}
 
  private:
   struct TNode {

@@ -1,5 +1,8 @@
 #include "app/ShortcutTree.h"
 
+#include <algorithm>
+
+#include "base/Exceptions.h"
 #include "common/Common.SysUtils.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
@@ -32,6 +35,8 @@ void TShortcutTree::AddDocumentTree(const TPackage& package,
   // By entry index: the node, and the path relative to the tree's folder (never cut).
   std::vector<TTreeNode> nodes(entries.size());
   std::vector<std::string> relatives(entries.size());
+  FIconPaths.assign(entries.size(), std::string());
+  FTree.SetOnGetImageIndex([this](TTreeNode node) { return IconOfNode(node); });
   for (size_t i = 0; i < entries.size(); ++i) {
     const TPackageEntry& entry = entries[i];
     if (entry.Tree != TPackageTree::Document) {
@@ -40,10 +45,10 @@ void TShortcutTree::AddDocumentTree(const TPackage& package,
     const auto parent = static_cast<size_t>(entry.Parent);
     const TTreeNode parentNode = entry.Parent < 0 ? nullptr : nodes[parent];
     relatives[i] = (entry.Parent < 0 ? std::string() : relatives[parent] + "\\") + entry.Name;
-    const int32_t icon = GetShellIconIndex(root + relatives[i]);
+    FIconPaths[i] = root + relatives[i];
     const int data = static_cast<int>(i);
-    nodes[i] = entry.IsFolder ? FTree.AddChildFirst(parentNode, entry.Name, icon, data)
-                              : FTree.AddChild(parentNode, entry.Name, icon, data);
+    nodes[i] = entry.IsFolder ? FTree.AddChildFirst(parentNode, entry.Name, kImageWhenShown, data)
+                              : FTree.AddChild(parentNode, entry.Name, kImageWhenShown, data);
     if (isAutoLink(entry.IsFolder ? relatives[i] + "\\" : relatives[i])) {
       FTree.SetChecked(nodes[i], true, true);
       for (TTreeNode shown = nodes[i]; shown; shown = FTree.Parent(shown)) {
@@ -91,6 +96,16 @@ void TShortcutTree::PruneToFolders(
         FTree.Expand(expanded);
       }
     }
+  }
+}
+
+int32_t TShortcutTree::IconOfNode(TTreeNode node) {
+  // A file the shell has no icon for (-1), or cannot reach at all (its medium gone), is drawn
+  // with the list's first image.
+  try {
+    return std::max(GetShellIconIndex(FIconPaths.at(static_cast<size_t>(FTree.Data(node)))), 0);
+  } catch (const EOSError&) {
+    return 0;
   }
 }
 

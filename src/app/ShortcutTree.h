@@ -29,7 +29,8 @@ class TShortcutTree {
 
   // A node for every document-tree entry, in entry order: within a folder, subfolders first (the
   // later found higher), then files. A node whose path isAutoLink names (a folder's with a
-  // trailing backslash) is checked and shown expanded.
+  // trailing backslash) is checked and shown expanded. Each node gets its shell icon when it is
+  // first drawn.
   void AddDocumentTree(const TPackage& package, const std::vector<TPackageEntry>& entries,
                        const std::function<bool(const std::string&)>& isAutoLink);
   // A desktop shortcut to the installed copy of every checked entry, in tree order: a folder's
@@ -47,10 +48,14 @@ class TShortcutTree {
   int32_t GetShellIconIndex(const std::string& path);
 
  private:
+  int32_t IconOfNode(TTreeNode node);
+
   ICheckedTree& FTree;
   platform::IFileIcons& FIcons;
   platform::TImageListHandle FImageListHandle = platform::TImageListHandle::None;
   int32_t FImageListCount = 0;
+  // The package path of each document-tree node, by entry index.
+  std::vector<std::string> FIconPaths;
 };
 
 }  // namespace kv::app

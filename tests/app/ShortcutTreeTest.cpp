@@ -210,6 +210,25 @@ TEST_F(ShortcutTreeTest, AFailedSaveStopsTheLinksAndThePruning) {
   EXPECT_EQ(Tree.Dump(), before);
 }
 
+// The icons are looked up when the nodes are drawn; a file the shell has no icon for, or cannot
+// reach (the package's medium gone), is drawn with the list's first image.
+TEST_F(ShortcutTreeTest, AFileWithoutAnIconFromTheShellIsDrawnWithTheFirstImage) {
+  FakeCheckedTree tree;
+  TShortcutTree shortcuts{tree, World.Icons};
+  shortcuts.AttachSystemIcons();
+  shortcuts.AddDocumentTree(Package, Package.Scan(), [](const std::string&) { return false; });
+  const std::string root = Package.TreeFolder(TPackageTree::Document);
+  World.Icons.WithoutIcon = {root + "Сметы\\Прайс.xls"};
+  World.Icons.Unreachable = {root + "readme.txt"};
+  ASSERT_TRUE(World.Icons.AssociatedIconPaths.empty());
+  ASSERT_EQ(tree.Count(), 6);
+  for (int i = 0; i < tree.Count(); ++i) {
+    const TTreeNode node = tree.Item(i);
+    const std::string name = tree.Text(node);
+    EXPECT_EQ(tree.Draw(node) == 0, name == "Прайс.xls" || name == "readme.txt") << name;
+  }
+}
+
 TEST_F(ShortcutTreeTest, GetShellIconIndexAsksTheShellFoldersOnlyForExe) {
   const struct {
     const char* Path;

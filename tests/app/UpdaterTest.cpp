@@ -189,13 +189,18 @@ TEST_F(UpdateScanTest, TheScanListsEntriesAndBuildsTheShortcutTree) {
   EXPECT_EQ(children, expectedChildren);
   EXPECT_EQ(tree.TopItem, tree.Item(0));
 
-  // Only ".exe" in this letter case asks the shell's folders; everything else, folders
-  // included, gets its associated icon appended to the list.
+  // The icons wait until the nodes are drawn. Then only ".exe" in this letter case asks the
+  // shell's folders; everything else, folders included, gets its associated icon appended to the
+  // list.
+  EXPECT_TRUE(World.Icons.SystemIconPaths.empty());
+  EXPECT_TRUE(World.Icons.AssociatedIconPaths.empty());
+  for (int i = 0; i < tree.Count(); ++i) {
+    tree.Draw(tree.Item(i));
+  }
   EXPECT_EQ(World.Icons.SystemIconPaths, Strings{World.DocumentTree + "Сметы\\setup.exe"});
-  EXPECT_EQ(FakeCheckedTree::NodeOf(nodes["Сметы\\setup.exe"]).ImageIndex,
-            test::FakeFileIcons::SystemIndex);
+  EXPECT_EQ(tree.Draw(nodes["Сметы\\setup.exe"]), test::FakeFileIcons::SystemIndex);
   EXPECT_EQ(World.Icons.AssociatedIconPaths.size(), 7u);
-  EXPECT_GE(FakeCheckedTree::NodeOf(nodes["Сметы\\Install.EXE"]).ImageIndex, 8);
+  EXPECT_GE(tree.Draw(nodes["Сметы\\Install.EXE"]), 8);
 
   // Preselected entries are checked with their ancestors expanded; the folder is checked
   // before its content exists, so its children stay unchecked.

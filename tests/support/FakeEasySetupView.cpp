@@ -107,6 +107,14 @@ void FakeCheckedTree::MakeTopItem(TTreeNode node) {
   TopItem = node;
 }
 
+int FakeCheckedTree::Draw(TTreeNode node) {
+  TNode& drawn = NodeOf(node);
+  if (drawn.ImageIndex == app::kImageWhenShown) {
+    drawn.ImageIndex = OnGetImageIndex(node);
+  }
+  return drawn.ImageIndex;
+}
+
 std::vector<std::string> FakeCheckedTree::Dump() const {
   std::vector<std::string> lines;
   std::function<void(const TNode&, int)> dump = [&](const TNode& parent, int depth) {

@@ -47,16 +47,22 @@ class FakeCheckedTree final : public app::ICheckedTree {
   void SetCheckBox(bool shown) override { CheckBox = shown; }
   void SetOnCheck(app::TOnCheckEvent handler) override { OnCheck = std::move(handler); }
   void SetImageList(platform::TImageListHandle imageList) override { ImageList = imageList; }
+  void SetOnGetImageIndex(app::TOnGetImageIndex handler) override {
+    OnGetImageIndex = std::move(handler);
+  }
 
   // A left click on the node's check box.
   void ClickCheckBox(app::TTreeNode node) { app::ClickCheckBox(*this, node, OnCheck); }
   static TNode& NodeOf(app::TTreeNode node) { return *reinterpret_cast<TNode*>(node); }
+  // The node drawn: an image left for when it is shown is asked for now, as the control does.
+  int Draw(app::TTreeNode node);
   // The tree as indented lines: "name" with "[x]" or "[ ]" when checked or not, two spaces per
   // level, "+" for an expanded node.
   std::vector<std::string> Dump() const;
 
   bool CheckBox = false;
   app::TOnCheckEvent OnCheck;
+  app::TOnGetImageIndex OnGetImageIndex;
   platform::TImageListHandle ImageList = platform::TImageListHandle::None;
   app::TTreeNode TopItem = nullptr;
 

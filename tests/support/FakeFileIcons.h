@@ -2,10 +2,12 @@
 // A system small-icon list made up by a test: a fixed handle, a count of images, and the files
 // whose icons were asked for.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "platform/Shell.h"
 
 namespace kv::test {
@@ -25,9 +27,16 @@ class FakeFileIcons final : public platform::IFileIcons {
     SystemIconPaths.push_back(path);
     return SystemIndex;
   }
-  // Appends an image: the answer is the list's former count.
+  // Appends an image: the answer is the list's former count. A file the shell has no icon for
+  // gets -1; one it cannot reach raises.
   int32_t AddAssociatedIcon(platform::TImageListHandle, const std::string& path) override {
     AssociatedIconPaths.push_back(path);
+    if (std::find(WithoutIcon.begin(), WithoutIcon.end(), path) != WithoutIcon.end()) {
+      return -1;
+    }
+    if (std::find(Unreachable.begin(), Unreachable.end(), path) != Unreachable.end()) {
+      throw EOSError("The device is not ready: " + path, 21);
+    }
     return Count++;
   }
 
@@ -35,6 +44,8 @@ class FakeFileIcons final : public platform::IFileIcons {
   int ListRequests = 0;
   std::vector<std::string> SystemIconPaths;
   std::vector<std::string> AssociatedIconPaths;
+  std::vector<std::string> WithoutIcon;
+  std::vector<std::string> Unreachable;
 };
 
 }  // namespace kv::test

@@ -272,6 +272,13 @@ LRESULT TEasySetupWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
       }
       break;
+    case WM_NOTIFY: {
+      auto& header = *reinterpret_cast<NMHDR*>(lParam);
+      if (FTree && header.hwndFrom == FTree->Handle()) {
+        FTree->HandleNotify(header);
+      }
+      break;
+    }
     case WM_CLOSE:
       Close();
       return 0;

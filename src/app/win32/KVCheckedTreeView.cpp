@@ -55,8 +55,8 @@ TTreeNode TKVCheckedTreeView::Insert(TTreeNode parent, HTREEITEM after, const st
   insert.hInsertAfter = after;
   insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
   insert.item.pszText = caption.data();
-  insert.item.iImage = imageIndex;
-  insert.item.iSelectedImage = imageIndex;
+  insert.item.iImage = imageIndex == kImageWhenShown ? I_IMAGECALLBACK : imageIndex;
+  insert.item.iSelectedImage = insert.item.iImage;
   insert.item.lParam = data;
   const auto item = reinterpret_cast<HTREEITEM>(
       SendMessageW(Handle(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
@@ -65,6 +65,20 @@ TTreeNode TKVCheckedTreeView::Insert(TTreeNode parent, HTREEITEM after, const st
   }
   FNodesValid = false;
   return NodeOf(item);
+}
+
+void TKVCheckedTreeView::HandleNotify(NMHDR& header) {
+  if (header.code != TVN_GETDISPINFOW) {
+    return;
+  }
+  TVITEMW& item = reinterpret_cast<NMTVDISPINFOW&>(header).item;
+  if (item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE)) {
+    const int image = FGetImageIndex ? FGetImageIndex(NodeOf(item.hItem)) : 0;
+    item.iImage = image;
+    item.iSelectedImage = image;
+    // The tree view keeps the answer and does not ask again.
+    item.mask |= TVIF_DI_SETITEM;
+  }
 }
 
 TTreeNode TKVCheckedTreeView::AddChildFirst(TTreeNode parent, const std::string& text,

@@ -37,6 +37,11 @@ class TKVCheckedTreeView final : public ICheckedTree, private TBaseWindow {
   void SetCheckBox(bool shown) override;
   void SetOnCheck(TOnCheckEvent handler) override { FCheck = std::move(handler); }
   void SetImageList(platform::TImageListHandle imageList) override;
+  void SetOnGetImageIndex(TOnGetImageIndex handler) override { FGetImageIndex = std::move(handler); }
+
+  // A notification the tree view sent its parent, passed on by the parent: the tree answers the
+  // question for a node's image.
+  void HandleNotify(NMHDR& header);
 
  private:
   // A node in tree order with its depth (0 for a root node).
@@ -58,6 +63,7 @@ class TKVCheckedTreeView final : public ICheckedTree, private TBaseWindow {
 
   bool FCheckBox = false;
   TOnCheckEvent FCheck;
+  TOnGetImageIndex FGetImageIndex;
   mutable std::vector<TEntry> FNodes;
   mutable bool FNodesValid = false;
 };

@@ -336,6 +336,38 @@ TEST_F(EasySetupWindowTest, PartsShowTheirControls) {
   EXPECT_EQ(TextOf(Item(idLblNext)), "Готово");
 }
 
+// A node whose image waits until it is shown gets it from the image event when the tree draws
+// it, and keeps it: the event is asked once. A node with its own image is never asked for.
+TEST_F(EasySetupWindowTest, TheTreeAsksForAnImageWhenItFirstDrawsTheNode) {
+  const HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32, 8, 0);
+  ImageList_SetImageCount(images, 8);
+  ICheckedTree& tree = Window->Tree();
+  tree.SetImageList(platform::win32::ImageListHandle(images));
+  std::vector<std::string> asked;
+  tree.SetOnGetImageIndex([&](TTreeNode node) {
+    asked.push_back(tree.Text(node));
+    return 5;
+  });
+  const TTreeNode later = tree.AddChild(nullptr, "Смета.exe", kImageWhenShown, 0);
+  tree.AddChild(nullptr, "Папка", 3, 1);
+  EXPECT_TRUE(asked.empty());
+
+  Window->Show(TViewPart::Tree, true);
+  for (int draw = 0; draw < 2; ++draw) {
+    PixelOf(idTvShortCuts, {1, 1});
+  }
+  EXPECT_EQ(asked, std::vector<std::string>{"Смета.exe"});
+  TVITEMW item{};
+  item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  item.hItem = reinterpret_cast<HTREEITEM>(later);
+  SendMessageW(Item(idTvShortCuts), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(item.iImage, 5);
+  EXPECT_EQ(item.iSelectedImage, 5);
+  EXPECT_EQ(asked.size(), 1u);
+  Window.reset();
+  ImageList_Destroy(images);
+}
+
 // The session's query gets the form's answer, and only a session that really ends reaches the
 // form. The block's reason is the system's to show; Wine keeps none to read back.
 TEST_F(EasySetupWindowTest, TheSessionsEndGoesToTheForm) {
