@@ -103,17 +103,19 @@ TPackageSettings TPackage::ReadSettings(std::vector<TDroppedSetting>* dropped) c
   return result;
 }
 
-std::vector<TPackageEntry> TPackage::Scan(std::vector<std::string>* skippedLinks) const {
+std::vector<TPackageEntry> TPackage::Scan(std::vector<std::string>* skippedLinks,
+                                          const std::function<void()>& afterEntry) const {
   std::vector<TPackageEntry> entries;
   for (TPackageTree tree : {TPackageTree::Client, TPackageTree::Document}) {
-    ScanFolder(TreeFolder(tree), "", -1, tree, entries, skippedLinks);
+    ScanFolder(TreeFolder(tree), "", -1, tree, entries, skippedLinks, afterEntry);
   }
   return entries;
 }
 
 void TPackage::ScanFolder(const std::string& folder, const std::string& relativePrefix, int parent,
                           TPackageTree tree, std::vector<TPackageEntry>& entries,
-                          std::vector<std::string>* skippedLinks) const {
+                          std::vector<std::string>* skippedLinks,
+                          const std::function<void()>& afterEntry) const {
   for (const platform::TFileEntry& found : platform::FindFiles(folder, "*.*")) {
     const std::string& name = found.Name;
     if (name.starts_with('.') || name == kLinkNameFile) {
@@ -127,9 +129,12 @@ void TPackage::ScanFolder(const std::string& folder, const std::string& relative
     }
     entries.push_back({CutToUtf16Length(relativePrefix + name, kMaxEntryLength), tree, name,
                        found.IsDirectory, parent});
+    if (afterEntry) {
+      afterEntry();
+    }
     if (found.IsDirectory) {
       ScanFolder(folder + name + "\\", relativePrefix + name + "\\",
-                 static_cast<int>(entries.size()) - 1, tree, entries, skippedLinks);
+                 static_cast<int>(entries.size()) - 1, tree, entries, skippedLinks, afterEntry);
     }
   }
 }

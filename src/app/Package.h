@@ -2,6 +2,7 @@
 // The update package next to the program: its two trees, its settings file and the shortcut
 // names its folders carry.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,8 +71,10 @@ class TPackage {
   // Every entry of the client tree, then of the document tree. A folder comes right before its
   // content; names beginning with "." (with their content) and shortcut-name files are no entries.
   // Nor are symbolic links and junctions: they lead outside the package (or round in a loop);
-  // their package-relative paths go to skippedLinks when given.
-  std::vector<TPackageEntry> Scan(std::vector<std::string>* skippedLinks = nullptr) const;
+  // their package-relative paths go to skippedLinks when given. afterEntry, when given, is called
+  // after each entry found.
+  std::vector<TPackageEntry> Scan(std::vector<std::string>* skippedLinks = nullptr,
+                                  const std::function<void()>& afterEntry = {}) const;
 
   // The first line of the folder's shortcut-name file; none when the folder has no such file or
   // the file has no lines.
@@ -80,7 +83,8 @@ class TPackage {
  private:
   void ScanFolder(const std::string& folder, const std::string& relativePrefix, int parent,
                   TPackageTree tree, std::vector<TPackageEntry>& entries,
-                  std::vector<std::string>* skippedLinks) const;
+                  std::vector<std::string>* skippedLinks,
+                  const std::function<void()>& afterEntry) const;
 
   std::string FProgramFolder;
 };

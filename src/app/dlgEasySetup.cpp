@@ -1,6 +1,7 @@
 #include "app/dlgEasySetup.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "app/CommonSettingsMerge.h"
@@ -53,6 +54,9 @@ bool IsRollbackPage(TPageState state) {
 std::string BackupRoot(const std::string& targetRoot, const std::string& taken = {}) {
   return NewBackupRoot(targetRoot, platform::DateTimeToStrLocale(platform::Now()), taken);
 }
+
+// How long the scan of the package goes without letting the window's messages run.
+constexpr std::chrono::milliseconds kScanPumpInterval{10};
 
 const char* const kFinishHint = "Для завершения нажмите кнопку \"Готово\"";
 
@@ -356,8 +360,19 @@ void TfrmEasySetup::RunUpdate() {
   FBackUpCommonFolder = BackupRoot(FTargets.Client);
   FBackUpAppFolder = BackupRoot(FTargets.Document, FBackUpCommonFolder);
 
+  // A large package takes a while to scan: the window answers meanwhile, and a cancel there ends
+  // the page before anything was changed.
   std::vector<std::string> skippedLinks;
-  FDataList = FPackage.Scan(&skippedLinks);
+  std::chrono::steady_clock::time_point pumped{};
+  FDataList = FPackage.Scan(&skippedLinks, [&] {
+    if (std::chrono::steady_clock::now() - pumped >= kScanPumpInterval) {
+      FView.ProcessMessages();
+      pumped = std::chrono::steady_clock::now();
+    }
+  });
+  if (FBreakInstall.Cancelled()) {
+    return;
+  }
   FShortcutTree.AddDocumentTree(FPackage, FDataList,
                                 [this](const std::string& path) { return IsAutoLink(path); });
   ICheckedTree& tree = FView.Tree();

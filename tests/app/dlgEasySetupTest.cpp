@@ -245,7 +245,8 @@ TEST_F(WizardFlowTest, WhileTheCopyRunsNextIsIgnoredAndCancelOnlyRollsBack) {
   TfrmEasySetup& form = FWorld.CreateWizard();
   bool checked = false;
   FView.OnProcessMessages = [&] {
-    if (!form.StartInstall() || std::exchange(checked, true)) {
+    // Past the scan, inside the copy.
+    if (!form.StartInstall() || form.DataList().empty() || std::exchange(checked, true)) {
       return;
     }
     EXPECT_FALSE(FView.Enabled[TWizardButton::Next]);
@@ -287,7 +288,8 @@ TEST_F(WizardFlowTest, ACancelConfirmedDuringTheCopyRestoresAndEndsTheWizard) {
   TfrmEasySetup& form = FWorld.CreateWizard();
   bool clicked = false;
   FView.OnProcessMessages = [&] {
-    if (form.StartInstall() && !clicked) {
+    // Past the scan, inside the copy.
+    if (form.StartInstall() && !form.DataList().empty() && !clicked) {
       clicked = true;
       form.lblNextMouseDown(TMouseButton::Left);
       form.Image3Click();
@@ -308,6 +310,32 @@ TEST_F(WizardFlowTest, ACancelConfirmedDuringTheCopyRestoresAndEndsTheWizard) {
       std::find(FView.Log.begin(), FView.Log.end(), "Произвожу процесс восстановления данных."),
       FView.Log.end());
   EXPECT_EQ(test::ReadFileBytes(FWorld.CommonDataFolder + "Data\\base.dat"), "old");
+}
+
+// The scan of the package lets the window's messages run; a cancel confirmed there ends the wizard
+// before any file was backed up and before the client's settings got the package's extensions.
+TEST_F(WizardFlowTest, ACancelConfirmedDuringTheScanChangesNothing) {
+  FWorld.AddInstalledFile(TPackageTree::Client, "Data\\base.dat", "old");
+  FWorld.AddPackageFile(TPackageTree::Client, "Data\\base.dat", "new");
+  FWorld.WriteSettings("[CommonSettings.XML]\nExternalFileExts=pdf\n");
+  TfrmEasySetup& form = FWorld.CreateWizard();
+  bool clicked = false;
+  FView.OnProcessMessages = [&] {
+    if (form.StartInstall() && !clicked) {
+      clicked = true;
+      EXPECT_TRUE(form.DataList().empty()) << "the first pump came after the scan";
+      FView.Answers.push_back(true);
+      form.Image2Click();
+    }
+  };
+  form.Image3Click();
+  ASSERT_TRUE(clicked) << "the scan let no window messages through";
+  EXPECT_TRUE(FView.Closed);
+  EXPECT_FALSE(form.StartInstall());
+  EXPECT_EQ(test::ReadFileBytes(FWorld.CommonDataFolder + "Data\\base.dat"), "old");
+  EXPECT_FALSE(platform::DirectoryExists(form.BackUpCommonFolder()));
+  EXPECT_FALSE(platform::FileExists(FWorld.CommonSettingFolder + "CommonSetting.XML"));
+  EXPECT_EQ(FView.Tree().Count(), 0);
 }
 
 // An error of the copy page's work goes on to the window's error report, after the page's exit
