@@ -37,7 +37,9 @@ class TKVCheckedTreeView final : public ICheckedTree, private TBaseWindow {
   void SetCheckBox(bool shown) override;
   void SetOnCheck(TOnCheckEvent handler) override { FCheck = std::move(handler); }
   void SetImageList(platform::TImageListHandle imageList) override;
-  void SetOnGetImageIndex(TOnGetImageIndex handler) override { FGetImageIndex = std::move(handler); }
+  void SetOnGetImageIndex(TOnGetImageIndex handler) override {
+    FGetImageIndex = std::move(handler);
+  }
 
   // A notification the tree view sent its parent, passed on by the parent: the tree answers the
   // question for a node's image.
