@@ -35,7 +35,7 @@ class FakeFileIcons final : public platform::IFileIcons {
       return -1;
     }
     if (std::find(Unreachable.begin(), Unreachable.end(), path) != Unreachable.end()) {
-      throw EOSError("The device is not ready: " + path, 21);
+      throw EOSError("The shell cannot reach " + path, 0);
     }
     return Count++;
   }
