@@ -31,11 +31,11 @@ void TShortcutTree::AttachSystemIcons() {
 void TShortcutTree::AddDocumentTree(const TPackage& package,
                                     const std::vector<TPackageEntry>& entries,
                                     const std::function<bool(const std::string&)>& isAutoLink) {
-  const std::string root = package.TreeFolder(TPackageTree::Document);
-  // By entry index: the node, and the path relative to the tree's folder (never cut).
+  FDocumentRoot = package.TreeFolder(TPackageTree::Document);
+  // By entry index: the node, and (kept for the icons) the path relative to the tree's folder,
+  // never cut.
   std::vector<TTreeNode> nodes(entries.size());
-  std::vector<std::string> relatives(entries.size());
-  FIconPaths.assign(entries.size(), std::string());
+  FRelatives.assign(entries.size(), std::string());
   FTree.SetOnGetImageIndex([this](TTreeNode node) { return IconOfNode(node); });
   for (size_t i = 0; i < entries.size(); ++i) {
     const TPackageEntry& entry = entries[i];
@@ -44,12 +44,11 @@ void TShortcutTree::AddDocumentTree(const TPackage& package,
     }
     const auto parent = static_cast<size_t>(entry.Parent);
     const TTreeNode parentNode = entry.Parent < 0 ? nullptr : nodes[parent];
-    relatives[i] = (entry.Parent < 0 ? std::string() : relatives[parent] + "\\") + entry.Name;
-    FIconPaths[i] = root + relatives[i];
+    FRelatives[i] = (entry.Parent < 0 ? std::string() : FRelatives[parent] + "\\") + entry.Name;
     const int data = static_cast<int>(i);
     nodes[i] = entry.IsFolder ? FTree.AddChildFirst(parentNode, entry.Name, kImageWhenShown, data)
                               : FTree.AddChild(parentNode, entry.Name, kImageWhenShown, data);
-    if (isAutoLink(entry.IsFolder ? relatives[i] + "\\" : relatives[i])) {
+    if (isAutoLink(entry.IsFolder ? FRelatives[i] + "\\" : FRelatives[i])) {
       FTree.SetChecked(nodes[i], true, true);
       for (TTreeNode shown = nodes[i]; shown; shown = FTree.Parent(shown)) {
         FTree.Expand(shown);
@@ -103,7 +102,8 @@ int32_t TShortcutTree::IconOfNode(TTreeNode node) {
   // A file the shell has no icon for (-1), or cannot reach at all (its medium gone), is drawn
   // with the list's first image.
   try {
-    return std::max(GetShellIconIndex(FIconPaths.at(static_cast<size_t>(FTree.Data(node)))), 0);
+    const std::string& relative = FRelatives.at(static_cast<size_t>(FTree.Data(node)));
+    return std::max(GetShellIconIndex(FDocumentRoot + relative), 0);
   } catch (const EOSError&) {
     return 0;
   }

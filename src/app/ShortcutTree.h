@@ -54,8 +54,9 @@ class TShortcutTree {
   platform::IFileIcons& FIcons;
   platform::TImageListHandle FImageListHandle = platform::TImageListHandle::None;
   int32_t FImageListCount = 0;
-  // The package path of each document-tree node, by entry index.
-  std::vector<std::string> FIconPaths;
+  // The document tree's folder, and each node's path relative to it by entry index.
+  std::string FDocumentRoot;
+  std::vector<std::string> FRelatives;
 };
 
 }  // namespace kv::app
