@@ -411,9 +411,16 @@ bool TUpdater::BackupFile(const std::string& file, const std::string& backupFile
 
 TUpdater::TBackupOutcome TUpdater::BackUp(const std::string& file, const std::string& backupFile) {
   // The backup folder is inside the file's own root: a rename keeps the file's access list,
-  // times and streams, and there is never a moment without a whole original.
+  // times and streams, and there is never a moment without a whole original. The original is not
+  // read again: the memory the system kept its content in goes to the new copy.
   uint32_t code = 0;
-  if (FCalls.Run([&] { return platform::TryRenameFile(file, backupFile, code); })) {
+  if (FCalls.Run([&] {
+        if (!platform::TryRenameFile(file, backupFile, code)) {
+          return false;
+        }
+        platform::DropCachedContent(backupFile);
+        return true;
+      })) {
     return TBackupOutcome::Moved;
   }
   // Refused (another volume, the file in use, the name taken): a copy made new, never over an

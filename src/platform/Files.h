@@ -30,6 +30,11 @@ bool RemoveDir(const std::string& path);
 // Renames a file within its volume, never over an existing one; false and the system's error code
 // when the system refuses (the name taken, another volume, the file in use).
 bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& errorCode);
+// Asks the system to let go of the file's content it holds in memory, the file staying as it is:
+// for a file nobody reads soon (an original moved into its backup), whose memory then serves the
+// files written next. Only a hint: where the system cannot, or the file cannot be opened, nothing
+// happens.
+void DropCachedContent(const std::string& path);
 // Renames source to target, replacing a target file, in one step on the same volume: a finished
 // file put in place of the old one. Raises EOSError naming the target when it cannot; source is
 // then left as it was.

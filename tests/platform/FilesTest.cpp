@@ -265,6 +265,17 @@ TEST(RenameFileTest, RenamesOnlyAFreeFileToAFreeName) {
   EXPECT_EQ(ReadFileBytes(backup), "original");
 }
 
+// Letting the cache go is only a hint: the file stays as it was, and a missing file is no error.
+TEST(DropCachedContentTest, LeavesTheFileAsItWas) {
+  test::TTempFolder temp;
+  const std::string path = temp.Path("Бэкап.xls");
+  const std::string bytes = Pattern(100000);
+  WriteFileBytes(path, bytes);
+  DropCachedContent(path);
+  EXPECT_EQ(ReadFileBytes(path), bytes);
+  EXPECT_NO_THROW(DropCachedContent(temp.Path("нет.xls")));
+}
+
 TEST(MappedFilesTest, ViewsReadTheFileOneGranuleAtATime) {
   const int64_t granularity = AllocationGranularity();
   ASSERT_GT(granularity, 0);

@@ -290,6 +290,15 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
   return true;
 }
 
+void DropCachedContent(const std::string& path) {
+  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    // Pages not yet written are left to the writeback, which this starts.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+  }
+}
+
 void MoveFileOver(const std::string& source, const std::string& target) {
   if (std::rename(Native(source).c_str(), Native(target).c_str()) != 0) {
     RaiseErrno(target);

@@ -220,6 +220,14 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
   return true;
 }
 
+void DropCachedContent(const std::string& path) {
+  // The file systems write out and purge what the cache holds of a file when it is opened
+  // without buffering and no buffered handle to it is open.
+  const win32::unique_hfile file(CreateFileW(
+      Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 void MoveFileOver(const std::string& source, const std::string& target) {
   if (!MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -1,14 +1,20 @@
 #include "platform/Files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "platform/Xml.h"
@@ -78,6 +84,43 @@ TEST_F(PosixFilesTest, TheReplacementKeepsThePermissions) {
     EXPECT_EQ(st.st_mode & 07777, mode) << std::oct << mode;
     EXPECT_EQ(test::ReadFileBytes(FPath), "<Settings/>");
   }
+}
+
+// How many of the file's pages the system holds in memory.
+size_t CachedPages(const std::string& path, size_t size) {
+  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  void* const data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  ::close(fd);
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident((size + page - 1) / page);
+  const bool read = data != MAP_FAILED && ::mincore(data, size, resident.data()) == 0;
+  if (data != MAP_FAILED) {
+    ::munmap(data, size);
+  }
+  return read ? static_cast<size_t>(std::count_if(resident.begin(), resident.end(),
+                                                  [](unsigned char r) { return r & 1; }))
+              : SIZE_MAX;
+}
+
+TEST(DropCachedContentTest, TheFilesPagesLeaveMemoryAndItsBytesStay) {
+  test::TTempFolder temp;
+  struct statfs volume {};
+  ASSERT_EQ(::statfs(Native(temp.Path("")).c_str(), &volume), 0);
+  if (volume.f_type == TMPFS_MAGIC) {
+    GTEST_SKIP() << "a file in memory has no other place for its pages";
+  }
+  const std::string path = temp.Path("Смета.kvd8");
+  const std::string bytes(4 * 1024 * 1024, 'k');
+  {
+    const auto file = OpenFile(path, TFileOpenMode::Create);
+    file->Write(bytes.data(), std::ssize(bytes));
+    file->Flush();
+  }
+  ASSERT_GT(CachedPages(path, bytes.size()), 0u);
+
+  DropCachedContent(path);
+  EXPECT_EQ(CachedPages(path, bytes.size()), 0u);
+  EXPECT_EQ(test::ReadFileBytes(path), bytes);
 }
 
 TEST(ReadOnlyFileTest, TakesAwayEveryWritePermissionAndGivesTheOwnersBack) {
