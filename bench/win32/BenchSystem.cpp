@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 namespace kv::bench {
 
@@ -21,7 +22,7 @@ void CopyTree(const std::string& source, const std::string& target) {
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                       nullptr, &startup, &process)) {
-    throw std::runtime_error("xcopy could not start");
+    throw std::runtime_error("xcopy could not start: error " + std::to_string(GetLastError()));
   }
   const platform::win32::unique_handle processHandle(process.hProcess);
   const platform::win32::unique_handle threadHandle(process.hThread);
