@@ -33,7 +33,9 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
 // Asks the system to let go of the file's content it holds in memory, the file staying as it is:
 // for a file nobody reads soon (an original moved into its backup), whose memory then serves the
 // files written next. Only a hint: where the system cannot, or the file cannot be opened, nothing
-// happens.
+// happens. Files smaller than kSmallestContentToDrop are left alone: opening them would cost more
+// than their few pages are worth.
+inline constexpr int64_t kSmallestContentToDrop = 256 * 1024;
 void DropCachedContent(const std::string& path);
 // Renames source to target, replacing a target file, in one step on the same volume: a finished
 // file put in place of the old one. Raises EOSError naming the target when it cannot; source is

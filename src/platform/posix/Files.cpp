@@ -292,11 +292,15 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
 
 void DropCachedContent(const std::string& path) {
   const int fd = ::open(Native(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0) {
+  if (fd < 0) {
+    return;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size >= kSmallestContentToDrop) {
     // Pages not yet written are left to the writeback, which this starts.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
   }
+  ::close(fd);
 }
 
 void MoveFileOver(const std::string& source, const std::string& target) {

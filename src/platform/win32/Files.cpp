@@ -221,10 +221,16 @@ bool TryRenameFile(const std::string& from, const std::string& to, uint32_t& err
 }
 
 void DropCachedContent(const std::string& path) {
+  const std::wstring widePath = Wide(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data) ||
+      (int64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow) < kSmallestContentToDrop) {
+    return;
+  }
   // The file systems write out and purge what the cache holds of a file when it is opened
   // without buffering and no buffered handle to it is open.
   const win32::unique_hfile file(CreateFileW(
-      Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 

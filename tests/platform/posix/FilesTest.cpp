@@ -102,25 +102,30 @@ size_t CachedPages(const std::string& path, size_t size) {
               : SIZE_MAX;
 }
 
-TEST(DropCachedContentTest, TheFilesPagesLeaveMemoryAndItsBytesStay) {
+// A large file's pages leave memory; a small one's are not worth the call.
+TEST(DropCachedContentTest, ALargeFilesPagesLeaveMemoryAndItsBytesStay) {
   test::TTempFolder temp;
   struct statfs volume {};
   ASSERT_EQ(::statfs(Native(temp.Path("")).c_str(), &volume), 0);
   if (volume.f_type == TMPFS_MAGIC) {
     GTEST_SKIP() << "a file in memory has no other place for its pages";
   }
-  const std::string path = temp.Path("Смета.kvd8");
-  const std::string bytes(4 * 1024 * 1024, 'k');
-  {
-    const auto file = OpenFile(path, TFileOpenMode::Create);
-    file->Write(bytes.data(), std::ssize(bytes));
-    file->Flush();
-  }
-  ASSERT_GT(CachedPages(path, bytes.size()), 0u);
+  for (const auto size : {4 * 1024 * 1024, int{kSmallestContentToDrop}, 64 * 1024}) {
+    SCOPED_TRACE(size);
+    const std::string path = temp.Path("Смета " + std::to_string(size) + ".kvd8");
+    const std::string bytes(static_cast<size_t>(size), 'k');
+    {
+      const auto file = OpenFile(path, TFileOpenMode::Create);
+      file->Write(bytes.data(), std::ssize(bytes));
+      file->Flush();
+    }
+    const size_t cached = CachedPages(path, bytes.size());
+    ASSERT_GT(cached, 0u);
 
-  DropCachedContent(path);
-  EXPECT_EQ(CachedPages(path, bytes.size()), 0u);
-  EXPECT_EQ(test::ReadFileBytes(path), bytes);
+    DropCachedContent(path);
+    EXPECT_EQ(CachedPages(path, bytes.size()), size < kSmallestContentToDrop ? cached : 0u);
+    EXPECT_EQ(test::ReadFileBytes(path), bytes);
+  }
 }
 
 TEST(ReadOnlyFileTest, TakesAwayEveryWritePermissionAndGivesTheOwnersBack) {
