@@ -336,7 +336,8 @@ void CompareWithCopyTool(const std::string& title, const std::vector<TPackageFil
         tools.push_back(RunCopyTool(world, pause));
       };
       // The control: the tool into targets whose installed files were moved aside first (one
-      // rename of each tree, untimed), so that the machine holds what the update's backups hold.
+      // rename of each tree, untimed), so that the disk holds what the update's backups hold.
+      // Their content stays in memory here, where the update lets it go as it backs each up.
       const auto toolAfterMoves = [&] {
         prepare();
         for (const auto& [target, aside] : {std::pair{&world.CommonDataFolder, &asideClient},
