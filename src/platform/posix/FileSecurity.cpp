@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "platform/OSError.h"
 #include "platform/System.h"
+#include "platform/posix/Posix.h"
 
 namespace kv::platform {
 namespace {
@@ -16,8 +16,7 @@ namespace {
 class PosixFileSecurity final : public IFileSecurity {
  public:
   void GrantEveryoneAccess(const std::string& path) override {
-    std::string native = path;
-    std::replace(native.begin(), native.end(), '\\', '/');
+    const std::string native = posix::Native(path);
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0 ||
         ::chmod(native.c_str(), (st.st_mode & 07777) | 0666) != 0) {

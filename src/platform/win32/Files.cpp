@@ -18,6 +18,11 @@ DWORD Attributes(const std::string& path) {
   return GetFileAttributesW(Wide(path).c_str());
 }
 
+// A file's size from the two halves the system gives it in.
+int64_t FileSize(DWORD high, DWORD low) {
+  return static_cast<int64_t>(high) << 32 | low;
+}
+
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
@@ -224,7 +229,7 @@ void DropCachedContent(const std::string& path) {
   const std::wstring widePath = Wide(path);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data) ||
-      (int64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow) < kSmallestContentToDrop) {
+      FileSize(data.nFileSizeHigh, data.nFileSizeLow) < kSmallestContentToDrop) {
     return;
   }
   // The file systems write out and purge what the cache holds of a file when it is opened
@@ -256,8 +261,7 @@ std::optional<TFileSearchInfo> FindFile(const std::string& path) {
   SYSTEMTIME time{};
   FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
   FileTimeToSystemTime(&local, &time);
-  return TFileSearchInfo{static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
-                         win32::ToDateTime(time)};
+  return TFileSearchInfo{FileSize(data.nFileSizeHigh, data.nFileSizeLow), win32::ToDateTime(time)};
 }
 
 std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& mask) {
@@ -276,7 +280,7 @@ std::vector<TFileEntry> FindFiles(const std::string& folder, const std::string& 
     if (name != L"." && name != L"..") {
       entries.push_back({win32::Narrow(name),
                          (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                         static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
+                         FileSize(data.nFileSizeHigh, data.nFileSizeLow),
                          (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     }
   } while (FindNextFileW(search.get(), &data));
